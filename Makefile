@@ -1,0 +1,34 @@
+# Front door: each target installs what is missing, builds and runs.
+.PHONY: all deps test test-release test-asan test-tsan fuzz bench demo install clean
+
+all: deps
+	@bash scripts/build.sh release
+
+deps:
+	@bash scripts/deps.sh
+
+# The whole suite: an optimised build, an AddressSanitizer + UndefinedBehaviorSanitizer
+# build, the threaded tests under ThreadSanitizer, and a short run of each fuzzer.
+test: deps
+	@bash scripts/test.sh all
+
+test-release: deps
+	@bash scripts/test.sh release
+
+test-asan: deps
+	@bash scripts/test.sh asan
+
+test-tsan: deps
+	@bash scripts/test.sh tsan
+
+fuzz: deps
+	@bash scripts/fuzz.sh long
+
+bench: deps
+	@bash scripts/bench.sh
+
+demo: deps
+	@bash scripts/demo.sh
+
+clean:
+	rm -rf build

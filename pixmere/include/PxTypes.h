@@ -1,0 +1,57 @@
+// The small value types of the imaging library and the device-independent
+// bitmap header that describes its 24-bit pictures.
+#ifndef PIXMERE_PXTYPES_H
+#define PIXMERE_PXTYPES_H
+
+#include <cstdint>
+
+// A point on a picture, in pixels; the origin is the top-left corner, y grows downwards.
+struct CPx2DPoint {
+    int x;
+    int y;
+};
+
+// A colour, one component per integer, each 0..255, red first. In 24-bit pixel
+// memory the same colour is stored as the bytes blue, green, red.
+struct CPxRGB {
+    int r;
+    int g;
+    int b;
+};
+
+// The device-independent bitmap header, laid out as on the platform that first
+// defined it (40 bytes), so that pictures can be written to and read from BMP files
+// and handed to windows unchanged.
+struct BITMAPINFOHEADER {
+    std::uint32_t biSize;
+    std::int32_t biWidth;
+    std::int32_t biHeight;  // positive: rows bottom-up
+    std::uint16_t biPlanes;
+    std::uint16_t biBitCount;
+    std::uint32_t biCompression;
+    std::uint32_t biSizeImage;
+    std::int32_t biXPelsPerMeter;
+    std::int32_t biYPelsPerMeter;
+    std::uint32_t biClrUsed;
+    std::uint32_t biClrImportant;
+};
+
+struct RGBQUAD {
+    std::uint8_t rgbBlue;
+    std::uint8_t rgbGreen;
+    std::uint8_t rgbRed;
+    std::uint8_t rgbReserved;
+};
+
+struct BITMAPINFO {
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[1];
+};
+
+static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER must match the file layout");
+
+#ifndef BI_RGB
+#define BI_RGB 0u
+#endif
+
+#endif
