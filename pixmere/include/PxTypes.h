@@ -54,4 +54,23 @@ static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER must match the f
 #define BI_RGB 0u
 #endif
 
+// Status codes of the imaging library. Allocation and file-open failures use the
+// codes the rest of the library uses for them.
+constexpr int PX_OK = 0;
+constexpr int PX_E_NOMEM = -10000;        // memory could not be allocated
+constexpr int PX_E_OPEN = -10001;         // a file could not be opened or created
+constexpr int PX_E_ARGUMENT = -70001;     // a null pointer or a value out of range
+constexpr int PX_E_FORMAT = -70002;       // the content is no image format the library reads
+constexpr int PX_E_CORRUPT = -70003;      // the file is damaged, truncated or inconsistent
+constexpr int PX_E_UNSUPPORTED = -70004;  // a valid variant of the format that is not read
+constexpr int PX_E_TOO_LARGE = -70005;    // the picture exceeds the pixel limit
+constexpr int PX_E_WRITE = -70006;        // a file could not be written completely
+constexpr int PX_E_EMPTY = -70007;        // an empty picture where one with pixels is needed
+
+// The largest picture the library builds or decodes: 64 Mi pixels (192 MiB of
+// pixel memory), and no side longer than 32768 pixels. Sizes read from a file are
+// checked against it before anything is allocated.
+constexpr long long PX_MAX_PIXELS = 1LL << 26;
+constexpr int PX_MAX_SIDE = 1 << 15;
+
 #endif

@@ -1,1 +1,169 @@
-#include "PxTypes.h"
+// Pictures, depth buffers and pixel cursors.
+#include "PxImage.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// Row size of a 24-bit picture: 3 x width rounded up to a multiple of 4.
+int LineBytes(int width) {
+    return static_cast<int>((3LL * width + 3) / 4 * 4);
+}
+
+bool WithinLimit(int w, int h) {
+    return w <= PX_MAX_SIDE && h <= PX_MAX_SIDE && static_cast<long long>(w) * h <= PX_MAX_PIXELS;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// CPxImageZBuffer
+// ---------------------------------------------------------------------------
+
+int CPxImageZBuffer::Resize(int w, int h) {
+    m_Owner.reset();
+    m_pStart = nullptr;
+    m_nWidth = m_nHeight = 0;
+    if (w <= 0 || h <= 0)
+        return PX_OK;
+    if (!WithinLimit(w, h))
+        return PX_E_TOO_LARGE;
+    const std::size_t bytes =
+        static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * sizeof(float);
+    auto* mem = static_cast<float*>(std::malloc(bytes));
+    if (!mem)
+        return PX_E_NOMEM;
+    m_Owner.reset(mem, std::free);
+    m_pStart = mem;
+    m_nWidth = w;
+    m_nHeight = h;
+    return PX_OK;
+}
+
+void CPxImageZBuffer::Clear() {
+    if (!m_pStart)
+        return;
+    const float far = std::numeric_limits<float>::max();
+    const std::size_t n = static_cast<std::size_t>(m_nWidth) * static_cast<std::size_t>(m_nHeight);
+    for (std::size_t i = 0; i < n; ++i)
+        m_pStart[i] = far;
+}
+
+// ---------------------------------------------------------------------------
+// CPxImageData24
+// ---------------------------------------------------------------------------
+
+CPxImageData24::CPxImageData24(CPxMemoryAllocator* allocator) : m_pAllocator(allocator) {
+    SetInfo(0, 0);
+}
+
+CPxImageData24::CPxImageData24(const CPxImageData24& other) = default;
+CPxImageData24& CPxImageData24::operator=(const CPxImageData24& other) = default;
+CPxImageData24::~CPxImageData24() {}
+
+void CPxImageData24::SetInfo(int width, int height) {
+    std::memset(&m_Info, 0, sizeof m_Info);
+    BITMAPINFOHEADER& h = m_Info.bmiHeader;
+    h.biSize = sizeof(BITMAPINFOHEADER);
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biPlanes = 1;
+    h.biBitCount = 24;
+    h.biCompression = BI_RGB;
+    h.biSizeImage =
+        static_cast<std::uint32_t>(LineBytes(width)) * static_cast<std::uint32_t>(height);
+    m_nWidth = width;
+    m_nHeight = height;
+    m_nLineBytes = LineBytes(width);
+}
+
+void CPxImageData24::InitPixel(CPxZImagePixel24& pixel) {
+    InitPixel(static_cast<CPxImagePixel24&>(pixel));
+    pixel.m_pZTop = nullptr;
+    pixel.m_nWidth = 0;
+    pixel.m_pZCurrent = nullptr;
+}
+
+void CPxImageData24::InitPixel(CPxImagePixel24& pixel) {
+    pixel.m_pTop = m_pData ? GetScanLine(0) : nullptr;
+    pixel.m_nStep = -m_nLineBytes;
+    pixel.m_pCurrent = pixel.m_pTop;
+}
+
+void CPxImageData24::ImageSizeChanged() {}
+
+int CPxImageData24::NewImage(int width, int height) {
+    m_Owner.reset();
+    m_pData = nullptr;
+    if (width <= 0 || height <= 0) {
+        SetInfo(0, 0);
+        ImageSizeChanged();
+        return PX_OK;
+    }
+    if (!WithinLimit(width, height)) {
+        SetInfo(0, 0);
+        ImageSizeChanged();
+        return PX_E_TOO_LARGE;
+    }
+    const std::size_t bytes =
+        static_cast<std::size_t>(LineBytes(width)) * static_cast<std::size_t>(height);
+    unsigned char* mem = nullptr;
+    if (m_pAllocator) {
+        mem = static_cast<unsigned char*>(m_pAllocator->AllocMemory(bytes));
+        if (mem) {
+            CPxMemoryAllocator* allocator = m_pAllocator;
+            m_Owner.reset(mem, [allocator](unsigned char* p) { allocator->FreeMemory(p); });
+        }
+    } else {
+        mem = static_cast<unsigned char*>(std::calloc(bytes, 1));
+        if (mem)
+            m_Owner.reset(mem, std::free);
+    }
+    if (!mem) {
+        SetInfo(0, 0);
+        ImageSizeChanged();
+        return PX_E_NOMEM;
+    }
+    m_pData = mem;
+    SetInfo(width, height);
+    ImageSizeChanged();
+    return PX_OK;
+}
+
+void CPxImageData24::FreeData() {
+    m_Owner.reset();
+    m_pData = nullptr;
+    SetInfo(0, 0);
+    ImageSizeChanged();
+}
+
+// ---------------------------------------------------------------------------
+// CPxZImageData24
+// ---------------------------------------------------------------------------
+
+CPxZImageData24::CPxZImageData24(CPxMemoryAllocator* allocator) : CPxImageData24(allocator) {}
+CPxZImageData24::~CPxZImageData24() {}
+
+void CPxZImageData24::InitPixel(CPxZImagePixel24& pixel) {
+    // The row size follows the header, as a caller that rewrote the header expects.
+    const int bits = m_Info.bmiHeader.biBitCount;
+    const int line = static_cast<int>((static_cast<long long>(bits) / 8 * m_nWidth + 3) / 4 * 4);
+    pixel.m_pTop = m_pData ? m_pData + static_cast<long>(m_nHeight - 1) * line : nullptr;
+    pixel.m_nStep = -line;
+    pixel.m_pCurrent = pixel.m_pTop;
+    pixel.m_pZTop = m_ZBuffer.m_pStart;
+    pixel.m_nWidth = m_ZBuffer.m_nWidth;
+    pixel.m_pZCurrent = m_ZBuffer.m_pStart;
+}
+
+void CPxZImageData24::InitPixel(CPxImagePixel24& pixel) {
+    CPxImageData24::InitPixel(pixel);
+}
+
+void CPxZImageData24::ImageSizeChanged() {
+    if (m_ZBuffer.m_nWidth == m_nWidth && m_ZBuffer.m_nHeight == m_nHeight && m_ZBuffer.m_pStart)
+        return;
+    m_ZBuffer.Resize(m_nWidth, m_nHeight);
+}
