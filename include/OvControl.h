@@ -33,6 +33,11 @@ public:
     virtual void OnObjectAdded(COvScene&, COvObject&) {}
     virtual void OnObjectRemoved(COvScene&, COvObject&) {}
     virtual void OnObjectDeleting(COvObject&) {}
+
+protected:
+    // Not virtual (the interface has no destructor slot), so not public either: a
+    // listener is never deleted through this interface.
+    ~COvObjectListener() {}
 };
 
 // Camera events. Every operation has an empty default body.
@@ -49,6 +54,9 @@ public:
     virtual void OnCameraRemovedFromScene(COvScene&, COvCamera&) {}
     virtual void OnCameraAddedToScreen(COvScreen&, COvCamera&) {}
     virtual void OnCameraRemovedFromScreen(COvScreen&, COvCamera&) {}
+
+protected:
+    ~COvCameraListener() {}
 };
 
 // Status codes of the control.

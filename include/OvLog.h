@@ -3,6 +3,7 @@
 #define ORVANE_OVLOG_H
 
 #include <cstdio>
+#include <mutex>
 
 #include "OvTypes.h"
 
@@ -14,7 +15,7 @@
 class OV_EXPORT COvLog {
 public:
     COvLog();
-    virtual ~COvLog();  // does not close the file: Exit does
+    virtual ~COvLog();            // does not close the file: Exit does
     COvLog(const COvLog& other);  // shares the strings and the open file
     COvLog& operator=(const COvLog& other);
 
@@ -40,6 +41,9 @@ private:
     FILE* m_pFile;
     int m_nLastError;
     COvString m_strLastError;
+    // Keeps lines whole and the last error consistent when the loading threads and
+    // the client's thread report at once. Not copied: each log has its own.
+    mutable std::mutex m_Lock;
 };
 
 #endif

@@ -22,7 +22,9 @@ public:
     bool IsEmpty() const { return m_Entries.empty(); }
 
     void*& GetHead() { return Checked(m_Entries.empty() ? nullptr : &m_Entries.front())->data; }
-    void* GetHead() const { return Checked(m_Entries.empty() ? nullptr : &m_Entries.front())->data; }
+    void* GetHead() const {
+        return Checked(m_Entries.empty() ? nullptr : &m_Entries.front())->data;
+    }
     void*& GetTail() { return Checked(m_Entries.empty() ? nullptr : &m_Entries.back())->data; }
     void* GetTail() const { return Checked(m_Entries.empty() ? nullptr : &m_Entries.back())->data; }
 
@@ -40,8 +42,12 @@ public:
     }
     void RemoveAll() { m_Entries.clear(); }
 
-    POSITION GetHeadPosition() const { return m_Entries.empty() ? nullptr : PositionOf(m_Entries.front()); }
-    POSITION GetTailPosition() const { return m_Entries.empty() ? nullptr : PositionOf(m_Entries.back()); }
+    POSITION GetHeadPosition() const {
+        return m_Entries.empty() ? nullptr : PositionOf(m_Entries.front());
+    }
+    POSITION GetTailPosition() const {
+        return m_Entries.empty() ? nullptr : PositionOf(m_Entries.back());
+    }
 
     // The element at pos; pos moves to the next (previous) position, null past the end.
     void*& GetNext(POSITION& pos) { return Step(pos, true); }
@@ -65,13 +71,15 @@ public:
     POSITION Find(const void* value, POSITION startAfter = nullptr) const {
         auto it = startAfter ? std::next(Checked(startAfter)->self) : Begin();
         for (; it != m_Entries.end(); ++it) {
-            if (it->data == value) return PositionOf(*it);
+            if (it->data == value)
+                return PositionOf(*it);
         }
         return nullptr;
     }
     // Position of the zero-based index, or null when out of range.
     POSITION FindIndex(int index) const {
-        if (index < 0 || index >= GetCount()) return nullptr;
+        if (index < 0 || index >= GetCount())
+            return nullptr;
         auto it = Begin();
         std::advance(it, index);
         return PositionOf(*it);
@@ -88,11 +96,13 @@ private:
     };
 
     static Entry* Checked(POSITION pos) {
-        if (pos == nullptr) throw std::invalid_argument("null list position");
+        if (pos == nullptr)
+            throw std::invalid_argument("null list position");
         return static_cast<Entry*>(pos);
     }
     static Entry* Checked(const Entry* entry) {
-        if (entry == nullptr) throw std::invalid_argument("empty list");
+        if (entry == nullptr)
+            throw std::invalid_argument("empty list");
         return const_cast<Entry*>(entry);
     }
     static POSITION PositionOf(const Entry& entry) { return const_cast<Entry*>(&entry); }

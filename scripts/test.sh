@@ -13,7 +13,7 @@ failed=()
 configure() {  # dir, extra cmake arguments...
     local dir=$1
     shift
-    cmake -S . -B "$dir" -G Ninja -DORVANE_BUILD_TESTS=ON "$@" >/dev/null
+    cmake -S . -B "$dir" -G Ninja -Werror=dev -DORVANE_BUILD_TESTS=ON "$@" >/dev/null
 }
 
 run_phase() {  # name, commands...
