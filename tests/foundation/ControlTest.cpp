@@ -17,7 +17,7 @@ namespace {
 
 // Records every event it hears into a shared journal, and may act on the control
 // from inside a callback.
-struct Recorder : COvObjectListener, COvCameraListener {
+struct Recorder final : COvObjectListener, COvCameraListener {
     Recorder(std::string n, std::vector<std::string>& j) : name(std::move(n)), journal(j) {}
 
     void OnControlDeleting(COvControl*) override { journal.push_back(name + ":deleting"); }
@@ -40,7 +40,7 @@ COvCamera& AnyCamera() {
     return *reinterpret_cast<COvCamera*>(alignof(void*));
 }
 
-struct CountingHandler : COvDataHandler {
+struct CountingHandler final : COvDataHandler {
     explicit CountingHandler(int* f) : frees(f) {}
     void Free() override { ++*frees; }
     int* frees;
