@@ -1,0 +1,117 @@
+// COvLineObject: a straight segment whose centre and size follow its end points.
+#include <new>
+
+#include "OvScene.h"
+#include "OvVirtual.h"
+#include "viewing/OvMath.h"
+
+namespace {
+
+COv3DPoint Midpoint(const COv3DPoint& a, const COv3DPoint& b) {
+    return {(a.x + b.x) * 0.5, (a.y + b.y) * 0.5, (a.z + b.z) * 0.5};
+}
+
+}  // namespace
+
+COvLineObject::COvLineObject()
+    : m_StartPos{0.0, 0.0, 0.0}, m_EndPos{0.0, 0.0, 0.0}, m_Style{1, {0, 0, 0}, 0, 0, 0} {}
+
+COvLineObject::COvLineObject(const COvLineObject& other) = default;
+COvLineObject& COvLineObject::operator=(const COvLineObject& other) = default;
+
+COvLineObject::~COvLineObject() {
+    Exit();
+}
+
+int COvLineObject::Init(COvControl* control, const COv3DPoint& start, const COv3DPoint& end,
+                        const COvLineStyle& style, int selected, int visible, void* userData) {
+    if (control == nullptr)
+        return ov::kNullControl;
+    m_pControl = control;
+    const double length = ov::Length(ov::Sub(start, end));
+    const COv3DPoint mid = Midpoint(start, end);
+    m_StartPos = start;
+    m_EndPos = end;
+    m_Pos = mid;
+    int rc = SetStyle(style);
+    if (rc != 0) {
+        m_pControl->Logput("COvLineObject", "Init", rc, "SetStyle", 0);
+        return rc;
+    }
+    // A line has no frame.
+    const COvFrameStyle frame{0, 0, {255, 0, 0}};
+    rc = COvObject::Init(control, 3, mid, COvSize3D{length, length}, selected, visible, userData,
+                         frame);
+    if (rc != 0) {
+        m_pControl->Logput("COvLineObject", "Init", rc, "COvObject::Init", 0);
+        return rc;
+    }
+    return 0;
+}
+
+void COvLineObject::GetLinePos(COv3DPoint& start, COv3DPoint& end) const {
+    start = m_StartPos;
+    end = m_EndPos;
+}
+
+void COvLineObject::SetLinePos(const COv3DPoint& start, const COv3DPoint& end) {
+    // Computed before storing: either argument may be one of our own members.
+    const double length = ov::Length(ov::Sub(start, end));
+    const COv3DPoint mid = Midpoint(start, end);
+    m_StartPos = start;
+    m_EndPos = end;
+    if (length > 0.0) {
+        SetSize(COvSize3D{length, length});
+    } else {
+        // A point-like line is as small as one made so by Init: keeping the old size
+        // would break the square-of-length rule and let the camera show a line that
+        // has no extent.
+        m_Size = COvSize3D{0.0, 0.0};
+        if (m_pControl)
+            m_pControl->OnObjectResized(*this);
+    }
+    COvObject::SetPos(mid);
+}
+
+void COvLineObject::SetStartPos(const COv3DPoint& start) {
+    SetLinePos(start, m_EndPos);
+}
+
+void COvLineObject::SetEndPos(const COv3DPoint& end) {
+    SetLinePos(m_StartPos, end);
+}
+
+void COvLineObject::MoveStartPos(const COv3DPoint& delta) {
+    SetLinePos(ov::Add(m_StartPos, delta), m_EndPos);
+}
+
+void COvLineObject::MoveEndPos(const COv3DPoint& delta) {
+    SetLinePos(m_StartPos, ov::Add(m_EndPos, delta));
+}
+
+void COvLineObject::SetPos(const COv3DPoint& pos) {
+    const COv3DPoint delta = ov::Sub(pos, m_Pos);
+    m_StartPos = ov::Add(m_StartPos, delta);
+    m_EndPos = ov::Add(m_EndPos, delta);
+    COvObject::SetPos(pos);
+}
+
+void COvLineObject::Move(const COv3DPoint& delta) {
+    m_StartPos = ov::Add(m_StartPos, delta);
+    m_EndPos = ov::Add(m_EndPos, delta);
+    COvObject::Move(delta);
+}
+
+int COvLineObject::SetStyle(const COvLineStyle& style) {
+    if (style.m_nWidth <= 0) {
+        if (m_pControl)
+            m_pControl->Logput("COvLineObject", "SetStyle", OV_LINE_BAD_WIDTH, style.m_nWidth, 1);
+        return OV_LINE_BAD_WIDTH;
+    }
+    m_Style = style;
+    return 0;
+}
+
+COvVirtualObject* COvLineObject::MakeVirtualObject() {
+    return new (std::nothrow) COvVirtualLineObject();
+}

@@ -1,0 +1,148 @@
+// COvObject: the base of every scene object.
+#include <cstdio>
+
+#include "OvCamera.h"
+#include "OvScene.h"
+#include "viewing/OvMath.h"
+
+// ===========================================================================
+// Life
+// ===========================================================================
+
+COvObject::COvObject()
+    : m_pControl(nullptr),
+      m_nOutScreen(0),
+      m_nType(0),
+      m_Size{0.0, 0.0},
+      m_Pos{0.0, 0.0, 0.0},
+      m_nSelected(0),
+      m_nVisible(0),
+      m_pUserData(nullptr),
+      m_Frame{0, 0, {0, 0, 0}},
+      m_pScene(nullptr) {}
+
+COvObject::COvObject(const COvObject& other) = default;
+COvObject& COvObject::operator=(const COvObject& other) = default;
+
+COvObject::~COvObject() {
+    if (m_pControl)
+        m_pControl->OnObjectDeleting(*this);
+    if (m_pScene) {
+        m_pScene->RemoveObject(this);
+        m_pScene = nullptr;
+    }
+    m_nOutScreen = 0;
+}
+
+int COvObject::Init(COvControl* control, int type, COv3DPoint pos, COvSize3D size, int selected,
+                    int visible, void* userData, COvFrameStyle frame) {
+    if (control == nullptr)
+        return ov::kNullControl;
+    m_pControl = control;
+    m_nOutScreen = 0;
+    if (frame.m_nWidth < 0) {
+        m_pControl->Logput("COvObject", "Init", OV_OBJECT_NEGATIVE_FRAME, frame.m_nWidth, 1);
+        return OV_OBJECT_NEGATIVE_FRAME;
+    }
+    m_nType = type;
+    m_Size = size;
+    m_Pos = pos;
+    m_nSelected = selected;
+    m_nVisible = visible;
+    m_pUserData = userData;
+    m_Frame.m_bScaled = frame.m_bScaled;
+    m_Frame.m_nWidth = frame.m_nWidth;
+    m_Frame.m_Color = OV_RGB(frame.m_Color.r, frame.m_Color.g, frame.m_Color.b);
+    return 0;
+}
+
+void COvObject::_SetScene(COvScene* scene) {
+    m_pScene = scene;
+}
+
+void COvObject::_RemoveScene() {
+    m_pScene = nullptr;
+}
+
+void COvObject::Exit() {
+    if (m_pScene) {
+        m_pScene->RemoveObject(this);
+        m_pScene = nullptr;
+    }
+    m_nOutScreen = 0;
+}
+
+// ===========================================================================
+// Properties
+// ===========================================================================
+
+void COvObject::SetVisible(int visible) {
+    m_nVisible = visible;
+}
+
+void COvObject::SetSelected(int selected) {
+    m_nSelected = selected;
+    if (m_pControl)
+        m_pControl->OnObjectSelectChanged(*this);
+}
+
+int COvObject::SetSize(const COvSize3D& size) {
+    // The negated test also refuses NaN sides.
+    if (!(size.width > 0.0) || !(size.height > 0.0)) {
+        if (m_pControl) {
+            char detail[64];
+            std::snprintf(detail, sizeof detail, "width = %ld | height = %ld",
+                          static_cast<long>(ov::ToPixel(size.width)),
+                          static_cast<long>(ov::ToPixel(size.height)));
+            m_pControl->Logput("COvObject", "SetSize", OV_OBJECT_BAD_SIZE, detail, 1);
+        }
+        return OV_OBJECT_BAD_SIZE;
+    }
+    m_Size = size;
+    if (m_pControl)
+        m_pControl->OnObjectResized(*this);
+    return 0;
+}
+
+bool COvObject::GetRecommendedSize(COvSize&) const {
+    return false;
+}
+
+int COvObject::SetFrame(const COvFrameStyle& frame) {
+    if (frame.m_nWidth < 0) {
+        if (m_pControl) {
+            m_pControl->Logput("COvObject", "SetFrame", OV_OBJECT_NEGATIVE_FRAME, frame.m_nWidth,
+                               1);
+        }
+        return OV_OBJECT_NEGATIVE_FRAME;
+    }
+    m_Frame = frame;
+    return 0;
+}
+
+void COvObject::SetUserData(void* userData) {
+    m_pUserData = userData;
+}
+
+void COvObject::SetPos(const COv3DPoint& pos) {
+    m_Pos = pos;
+    if (m_pControl)
+        m_pControl->OnObjectMoved(*this);
+    SceneUpdateOn();
+}
+
+void COvObject::Move(const COv3DPoint& delta) {
+    m_Pos.x += delta.x;
+    m_Pos.y += delta.y;
+    m_Pos.z += delta.z;
+    if (m_pControl)
+        m_pControl->OnObjectMoved(*this);
+    SceneUpdateOn();
+}
+
+void COvObject::OutScreen() {}
+
+void COvObject::SceneUpdateOn() {
+    if (m_pScene)
+        m_pScene->SceneUpdateOn(1);
+}

@@ -1,0 +1,50 @@
+// Small vector helpers and the status codes shared by the scene and viewing code.
+#ifndef ORVANE_VIEWING_OVMATH_H
+#define ORVANE_VIEWING_OVMATH_H
+
+#include <cmath>
+
+#include "OvTypes.h"
+
+namespace ov {
+
+// Codes shared by every class of the library.
+constexpr int kNoMemory = -10000;
+constexpr int kDegenerate = -10002;
+constexpr int kNullControl = -10004;
+constexpr int kNullOutput = -10005;
+
+inline COv3DPoint Add(const COv3DPoint& a, const COv3DPoint& b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+inline COv3DPoint Sub(const COv3DPoint& a, const COv3DPoint& b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline COv3DPoint Scale(const COv3DPoint& a, double s) {
+    return {a.x * s, a.y * s, a.z * s};
+}
+inline double Dot(const COv3DPoint& a, const COv3DPoint& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+inline COv3DPoint Cross(const COv3DPoint& a, const COv3DPoint& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+inline double Length(const COv3DPoint& a) {
+    return std::sqrt(Dot(a, a));
+}
+
+// A double to a pixel value: truncated toward zero, saturated at the int range so
+// that far-off points never overflow (NaN gives 0).
+inline int ToPixel(double v) {
+    if (!(v == v))
+        return 0;
+    if (v >= 2147483647.0)
+        return 2147483647;
+    if (v <= -2147483648.0)
+        return -2147483647 - 1;
+    return static_cast<int>(v);
+}
+
+}  // namespace ov
+
+#endif

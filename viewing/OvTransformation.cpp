@@ -1,0 +1,124 @@
+// COvTransformation: the rigid scene-to-camera part and the centred-to-canvas part.
+#include "OvCamera.h"
+#include "viewing/OvMath.h"
+#include "viewing/OvScreenLink.h"
+
+COvTransformation::COvTransformation(COvControl* control)
+    : m_pControl(control),
+      m_Pos{0.0, 0.0, 0.0},
+      m_Forward{0.0, 0.0, 0.0},
+      m_Upward{0.0, 0.0, 0.0},
+      m_Side{0.0, 0.0, 0.0},
+      m_pScreen(nullptr) {}
+
+COvTransformation::COvTransformation(const COvTransformation& other) = default;
+COvTransformation& COvTransformation::operator=(const COvTransformation& other) = default;
+COvTransformation::~COvTransformation() = default;
+
+int COvTransformation::CameraToScreen(const COv3DPoint&, CPx2DPoint*) const {
+    return 0;
+}
+
+int COvTransformation::ScreenToCamera(const CPx2DPoint&, const COv3DPoint&, const COv3DPoint&,
+                                      COv3DPoint*) const {
+    return 0;
+}
+
+int COvTransformation::GetSize(const COv3DPoint&, const COvSize3D&, COvSize*) const {
+    return 0;
+}
+
+int COvTransformation::SetProperty(const char*, double) {
+    return 1;
+}
+
+int COvTransformation::GetProperty(const char*, double*) const {
+    return 1;
+}
+
+int COvTransformation::SetCamera(const COv3DPoint& pos, const COv3DPoint& forward,
+                                 const COv3DPoint& upward, const COv3DPoint& side,
+                                 COvScreen* screen) {
+    if (screen == nullptr) {
+        if (m_pControl) {
+            m_pControl->Logput("COvTransformation", "SetCamera", OV_TRANSFORMATION_NO_SCREEN, "",
+                               1);
+        }
+        return OV_TRANSFORMATION_NO_SCREEN;
+    }
+    m_Pos = pos;
+    m_Forward = forward;
+    m_Upward = upward;
+    m_Side = side;
+    m_pScreen = screen;
+    return 0;
+}
+
+namespace {
+
+int NullOutput(COvControl* control, const char* function) {
+    if (control)
+        control->Logput("COvTransformation", function, ov::kNullOutput, "", 1);
+    return ov::kNullOutput;
+}
+
+}  // namespace
+
+int COvTransformation::SceneToCamera(const COv3DPoint& scene, COv3DPoint* camera) const {
+    if (camera == nullptr)
+        return NullOutput(m_pControl, "SceneToCamera");
+    const COv3DPoint d = ov::Sub(scene, m_Pos);
+    *camera = COv3DPoint{ov::Dot(d, m_Side), ov::Dot(d, m_Upward), ov::Dot(d, m_Forward)};
+    return 0;
+}
+
+int COvTransformation::GetCameraVector(COv3DPoint vector, COv3DPoint* camera) const {
+    if (camera == nullptr)
+        return NullOutput(m_pControl, "GetCameraVector");
+    *camera =
+        COv3DPoint{ov::Dot(vector, m_Side), ov::Dot(vector, m_Upward), ov::Dot(vector, m_Forward)};
+    return 0;
+}
+
+int COvTransformation::CameraToScene(const COv3DPoint& camera, COv3DPoint* scene) const {
+    if (scene == nullptr)
+        return NullOutput(m_pControl, "CameraToScene");
+    COv3DPoint s = ov::Add(m_Pos, ov::Scale(m_Side, camera.x));
+    s = ov::Add(s, ov::Scale(m_Upward, camera.y));
+    *scene = ov::Add(s, ov::Scale(m_Forward, camera.z));
+    return 0;
+}
+
+int COvTransformation::GetCameraPos(COv3DPoint* pos) const {
+    if (pos == nullptr)
+        return NullOutput(m_pControl, "GetCameraPos");
+    *pos = m_Pos;
+    return 0;
+}
+
+int COvTransformation::GetViewVector(COv3DPoint* v) const {
+    if (v == nullptr)
+        return NullOutput(m_pControl, "GetViewVector");
+    *v = m_Forward;
+    return 0;
+}
+
+CPx2DPoint COvTransformation::Centre() const {
+    return ov::ScreenCentre(m_pScreen);
+}
+
+int COvTransformation::GetScreenToCanvas(CPx2DPoint centred, CPx2DPoint* canvas) const {
+    if (canvas == nullptr)
+        return NullOutput(m_pControl, "GetScreenToCanvas");
+    const CPx2DPoint m = Centre();
+    *canvas = CPx2DPoint{centred.x + m.x, m.y - centred.y};
+    return 0;
+}
+
+int COvTransformation::GetCanvasToScreen(CPx2DPoint canvas, CPx2DPoint* centred) const {
+    if (centred == nullptr)
+        return NullOutput(m_pControl, "GetCanvasToScreen");
+    const CPx2DPoint m = Centre();
+    *centred = CPx2DPoint{canvas.x - m.x, m.y - canvas.y};
+    return 0;
+}
