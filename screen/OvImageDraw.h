@@ -1,0 +1,95 @@
+// The drawing surface behind a screen: the off-screen picture with its depth buffer,
+// the canvas that draws on it, and the composed background.
+#ifndef ORVANE_SCREEN_OVIMAGEDRAW_H
+#define ORVANE_SCREEN_OVIMAGEDRAW_H
+
+#include <memory>
+
+#include "OvControl.h"
+#include "OvPlatform.h"
+#include "OvTypes.h"
+#include "Pixmere.h"
+
+// Background-picture flags.
+enum {
+    // Release the decoded picture once composed; decode it again on a resize.
+    OV_BACK_RELEASE_IMAGE = 1,
+    // Handed to the image decoder as its option (fast decoding).
+    OV_BACK_LOAD_OPTION = 2,
+};
+
+// Background-picture placements.
+enum {
+    OV_BACK_STRETCH = 0,
+    OV_BACK_CENTRE = 1,
+    OV_BACK_LOWER_LEFT = 2,
+    OV_BACK_TILE = 3,
+};
+
+// Status code of the surface: the copy to a window failed.
+enum { OV_IMAGEDRAW_COPY_FAILED = -50004 };
+
+// Owned by one screen and used from its thread only. The background (a colour,
+// optionally overlaid with a placed picture) is composed once per size or background
+// change into m_BackScreen; each canvas update starts with one block copy of it and
+// one fill of the depth buffer. The screen reads m_Size, m_Center and m_pCanvas and
+// writes m_BackColor directly.
+class COvImageDraw {
+public:
+    // Size 0, no pictures; the canvas is made over m_ZImage (null when it cannot be).
+    COvImageDraw();
+    virtual ~COvImageDraw();
+    COvImageDraw(const COvImageDraw&) = delete;
+    COvImageDraw& operator=(const COvImageDraw&) = delete;
+
+    // First sizing: stores control and geometry and allocates the off-screen picture.
+    // 0, or the imaging library's code with the geometry set to 0. Logs nothing.
+    int Init(COvControl* control, int width, int height);
+    // New size: reallocates the picture and composes the background again (decoding
+    // backImagePath again when the decoded picture was released). 0, -10000 when the
+    // picture cannot be had (the new geometry stays), or the decoder's code (flag
+    // bit 0 is then cleared).
+    int ResizeScreen(int width, int height, const char* backImagePath);
+    // Stores the flags and placement, decodes path and draws it over the background
+    // already filled by the caller. 0 (also for no path), or the decoder's code (logged,
+    // flag bit 0 cleared; the background stays plain colour).
+    int MakeBackImage(int drawMode, int flags, const char* path, int width, int height);
+    // Makes m_BackScreen the plain colour at the surface size, or releases it for plain
+    // black. 0, or -10000 when it cannot be allocated (logged; the canvas updates then
+    // fill the plain colour themselves).
+    int FillBackColor();
+    // Draws the decoded picture over m_BackScreen by the placement (width x height
+    // is the area the centred and tiled placements use). 0.
+    int DrawBackImage(int width, int height);
+    // Starts a canvas update: background into the picture, every depth entry to the
+    // farthest value.
+    void ClearCanvas();
+    // Copies the picture (clipped to area and to the picture) to dc at (0, 0); a failed
+    // copy is logged. Returns 0.
+    int DrawImage(const RECT& area, HDC dc);
+
+    COvControl* m_pControl;
+    int m_nLineBytes;
+    int m_nBackFlags;
+    COvSize m_Size;
+    CPx2DPoint m_Center;
+    std::unique_ptr<CPxCanvas24> m_pCanvas;
+    CPxZImageData24 m_ZImage;
+    CPxRGB m_BackColor;
+    CPxImageData24 m_BackImage;
+    int m_nDrawMode;
+    CPxImageData24 m_BackScreen;
+
+private:
+    void SetGeometry(int width, int height);
+    bool IsBlack() const;
+    // Decodes path into m_BackImage; on failure logs and clears flag bit 0.
+    int LoadBackImage(const char* path);
+    void Log(const char* className, const char* function, int code, const char* info);
+};
+
+// Sets count floats from dst on to value, with vector stores where the machine has
+// them (a plain loop stays scalar at the optimisation level the library is built with).
+void OvFillFloats(float* dst, std::size_t count, float value);
+
+#endif

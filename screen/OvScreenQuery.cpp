@@ -1,0 +1,243 @@
+// The screen's geometry, its displayed list (merge and sort) and the hit tests.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "OvCamera.h"
+#include "OvScene.h"
+#include "OvScreen.h"
+#include "OvVirtual.h"
+#include "screen/OvImageDraw.h"
+
+namespace {
+
+const COvSize kNoSize{0, 0};
+const CPx2DPoint kNoPoint{0, 0};
+
+// Sort key: camera depth, a NaN depth counting as farthest so that the order stays
+// strict whatever the objects hold.
+double DepthOf(const COvVirtualObject* object) {
+    const double z = object->Get3DPoint().z;
+    return std::isnan(z) ? std::numeric_limits<double>::infinity() : z;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Hooks
+// ---------------------------------------------------------------------------
+
+int COvScreen::DrawBack(CPxCanvas24*) {
+    return 0;
+}
+
+int COvScreen::DrawFront(CPxCanvas24*) {
+    return 0;
+}
+
+void COvScreen::GetObjectOffset(const COvSize* size, CPx2DPoint& offset) {
+    offset = size ? OV_2DPOINT(size->width / 2, size->height / 2) : OV_2DPOINT(0, 0);
+}
+
+void COvScreen::CheckDrawArea(RECT& area) {
+    if (m_hWnd != nullptr) {
+        area = RECT{0, 0, 0, 0};
+        GetClientRect(m_hWnd, &area);
+    } else if (m_pDrawWindow != nullptr) {
+        area = RECT{0, 0, m_pDrawWindow->m_Size.width, m_pDrawWindow->m_Size.height};
+    } else {
+        area = RECT{0, 0, 0, 0};
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Geometry
+// ---------------------------------------------------------------------------
+
+const COvSize& COvScreen::GetSize() const {
+    return m_pDrawWindow ? m_pDrawWindow->m_Size : kNoSize;
+}
+
+const CPx2DPoint& COvScreen::GetCenter() const {
+    return m_pDrawWindow ? m_pDrawWindow->m_Center : kNoPoint;
+}
+
+CPxCanvas24* COvScreen::GetCanvas() {
+    return m_pDrawWindow ? m_pDrawWindow->m_pCanvas.get() : nullptr;
+}
+
+int COvScreen::ResizeScreen() {
+    if (m_pDrawWindow == nullptr)
+        return 1;
+    RECT area{0, 0, 0, 0};
+    CheckDrawArea(area);
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    if (width == m_pDrawWindow->m_Size.width && height == m_pDrawWindow->m_Size.height)
+        return 1;
+    return m_pDrawWindow->ResizeScreen(width, height, m_strBackImage);
+}
+
+int COvScreen::IsObjectIn(double z, CPx2DPoint* point, COvSize* size) {
+    if (!(z > 0.0) || point == nullptr || size == nullptr)
+        return 1;
+    RECT area{0, 0, 0, 0};
+    CheckDrawArea(area);
+    CPx2DPoint offset{0, 0};
+    GetObjectOffset(size, offset);
+    // In 64 bits: projected positions may lie anywhere in the int range.
+    const long long x = point->x;
+    const long long y = point->y;
+    if (x + offset.x <= 0 || x - offset.x >= area.right)
+        return 1;
+    if (y + offset.y <= 0 || y - offset.y >= area.bottom)
+        return 1;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Displayed list
+// ---------------------------------------------------------------------------
+
+int COvScreen::IsScreenUpdated() {
+    int updated = m_bCameraChanged;
+    for (POSITION pos = m_Cameras.GetHeadPosition(); pos != nullptr;) {
+        if (m_Cameras.GetNext(pos)->IsUpdated())
+            updated = 1;
+    }
+    if (updated) {
+        m_bCameraChanged = 0;
+        for (POSITION pos = m_Cameras.GetHeadPosition(); pos != nullptr;) {
+            m_Cameras.GetNext(pos)->CameraUpdateOn(0);
+        }
+    }
+    return updated;
+}
+
+bool COvScreen::IsMergeCurrent() const {
+    std::size_t index = 0;
+    for (POSITION pos = m_Cameras.GetHeadPosition(); pos != nullptr;) {
+        const CPtrList* objects = m_Cameras.GetNext(pos)->GetVirtualObject();
+        for (POSITION at = objects->GetHeadPosition(); at != nullptr; ++index) {
+            const void* object = objects->GetNext(at);
+            if (index >= m_Merged.size() || m_Merged[index] != object)
+                return false;
+        }
+    }
+    return index == m_Merged.size();
+}
+
+void COvScreen::ObjectMerge() {
+    m_Merged.clear();
+    for (POSITION pos = m_Cameras.GetHeadPosition(); pos != nullptr;) {
+        const CPtrList* objects = m_Cameras.GetNext(pos)->GetVirtualObject();
+        for (POSITION at = objects->GetHeadPosition(); at != nullptr;) {
+            m_Merged.push_back(static_cast<COvVirtualObject*>(objects->GetNext(at)));
+        }
+    }
+    m_ppDisplayed = m_Merged;
+    m_nDisplayed = static_cast<int>(m_ppDisplayed.size());
+}
+
+void COvScreen::ObjectSort() {
+    // Stable, so that a rebuild of the same objects gives the same order and the hit
+    // tests agree with what was drawn for objects at equal depth.
+    std::stable_sort(m_ppDisplayed.begin(), m_ppDisplayed.end(),
+                     [](const COvVirtualObject* a, const COvVirtualObject* b) {
+                         return DepthOf(a) > DepthOf(b);
+                     });
+}
+
+void COvScreen::RefreshDisplayed() {
+    bool stale = m_bCameraChanged != 0;
+    for (POSITION pos = m_Cameras.GetHeadPosition(); pos != nullptr && !stale;) {
+        if (m_Cameras.GetNext(pos)->IsUpdated())
+            stale = true;
+    }
+    if (stale || !IsMergeCurrent()) {
+        ObjectMerge();
+        ObjectSort();
+    }
+}
+
+int COvScreen::DrawObject(COvVirtualObject* object) {
+    CPx2DPoint offset{0, 0};
+    GetObjectOffset(&object->GetSize(), offset);
+    const CPx2DPoint& centre = object->Get2DPoint();
+    return object->Draw(GetCanvas(), OV_2DPOINT(centre.x - offset.x, centre.y - offset.y));
+}
+
+// ---------------------------------------------------------------------------
+// Queries
+// ---------------------------------------------------------------------------
+
+bool COvScreen::ShownBox(const COvVirtualObject* object, CPx2DPoint& topLeft, COvSize& size) {
+    if (!object->IsShown())
+        return false;
+    size = object->GetSize();
+    CPx2DPoint offset{0, 0};
+    GetObjectOffset(&size, offset);
+    const CPx2DPoint& centre = object->Get2DPoint();
+    topLeft = OV_2DPOINT(centre.x - offset.x, centre.y - offset.y);
+    return true;
+}
+
+COvObject* COvScreen::GetObjectAtPos(const CPx2DPoint& point) {
+    RefreshDisplayed();
+    for (auto it = m_ppDisplayed.rbegin(); it != m_ppDisplayed.rend(); ++it) {
+        if (IsHit(*it, point))
+            return (*it)->GetObject();
+    }
+    return nullptr;
+}
+
+int COvScreen::GetAllObjectsAtPos(const CPx2DPoint& point, COvObjectList* list) {
+    if (list == nullptr) {
+        if (m_pControl != nullptr) {
+            m_pControl->Logput("COvScreen", "GetAllObjectsAtPos", -10005, "list", 1);
+        }
+        return -10005;
+    }
+    RefreshDisplayed();
+    for (COvVirtualObject* object : m_ppDisplayed) {
+        if (IsHit(object, point))
+            list->Add(object->GetObject());
+    }
+    return list->GetCount();
+}
+
+int COvScreen::GetDisplayedObject(int index, COvObject*& object, CPx2DPoint* pos, COvSize* size) {
+    RefreshDisplayed();
+    if (index < 0 || index >= m_nDisplayed)
+        return -1;
+    const COvVirtualObject* entry = m_ppDisplayed[static_cast<std::size_t>(index)];
+    object = entry->GetObject();
+    CPx2DPoint offset{0, 0};
+    GetObjectOffset(&entry->GetSize(), offset);
+    if (pos != nullptr) {
+        *pos = OV_2DPOINT(entry->Get2DPoint().x - offset.x, entry->Get2DPoint().y - offset.y);
+    }
+    if (size != nullptr)
+        *size = entry->GetSize();
+    return 0;
+}
+
+int COvScreen::GetDisplayedObjectCount() const {
+    return m_nDisplayed;
+}
+
+bool COvScreen::IsHit(COvVirtualObject* object, const CPx2DPoint& point) {
+    CPx2DPoint topLeft{0, 0};
+    COvSize size{0, 0};
+    if (!ShownBox(object, topLeft, size))
+        return false;
+    CPx2DPoint offset{0, 0};
+    GetObjectOffset(&size, offset);
+    const long long x = object->Get2DPoint().x;
+    const long long y = object->Get2DPoint().y;
+    if (point.x < x - offset.x || point.x > x + offset.x)
+        return false;
+    if (point.y < y - offset.y || point.y > y + offset.y)
+        return false;
+    return object->HitTest(point, topLeft, size);
+}
