@@ -1,52 +1,213 @@
 #include "data/OvMemManager.h"
 
-COvMemManager::COvMemManager()
-    : m_pControl(nullptr), m_nReserved(16), m_nMaxMem(0), m_nMaxThreads(1) {}
-COvMemManager::~COvMemManager() = default;
+#include "data/OvDataLog.h"
+#include "data/OvLockCount.h"
+
+namespace {
+
+constexpr int kLoadNow = 2;
+constexpr int kReady = 0;
+constexpr int kQueued = 200;
+constexpr int kFailed = -1;
+constexpr int kRetry = -3;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Life cycle
+// ---------------------------------------------------------------------------
+
+COvMemManager::COvMemManager() : m_pControl(nullptr), m_nReserved(16) {}
+
+COvMemManager::~COvMemManager() {
+    // NOTE: the records must be freed while their handlers still exist, and no worker
+    // may outlive the pieces it uses; the members then go in reverse order.
+    Shutdown();
+}
 
 int COvMemManager::Init(COvControl* control, unsigned int maxMem, int reserved) {
     if (control == nullptr)
         return -10004;
     m_pControl = control;
-    SetMaxMem(maxMem);
+    const int code = m_Cache.Init(control, &m_DataManager, maxMem);
+    if (code != 0)
+        return code;
+    m_DataManager.Init(control);
+    m_LoadingCue.Init(control);
+    m_LoadingThread.Init(
+        COvLoadingContext{control, &m_StreamCreators, &m_DataManager, &m_Cache, &m_LoadingCue});
+    m_LoadingCue.RemoveAll();
+    m_Cache.RemoveAll();
     m_nReserved = reserved;
     return 0;
 }
 
-int COvMemManager::GetData(COvMemData** out, COvDataInfo*, CPtrList*) {
-    if (out)
-        *out = nullptr;
-    return -1;
+void COvMemManager::Shutdown() {
+    m_LoadingCue.RemoveAll();
+    m_Cache.RemoveAll();
+    m_LoadingThread.WaitAll();
 }
 
-COvMemData* COvMemManager::CheckData(CPtrList*) {
+// ---------------------------------------------------------------------------
+// Getting data
+// ---------------------------------------------------------------------------
+
+int COvMemManager::Substitute(COvMemData** out, CPtrList* substitutes, int code) {
+    *out = substitutes != nullptr ? CheckData(substitutes) : nullptr;
+    return code;
+}
+
+int COvMemManager::GetData(COvMemData** out, COvDataInfo* info, CPtrList* substitutes) {
+    if (out == nullptr || info == nullptr) {
+        return OvDataLog(m_pControl, "COvMemManager", "GetData", -10005,
+                         out == nullptr ? "out" : "info", 1);
+    }
+    *out = m_Cache.Lookup(*info);
+    if (*out == nullptr && info->m_nPriority == kLoadNow) {
+        int code;
+        do {
+            code = LoadNow(*info, out);
+        } while (code == kRetry);
+    }
+    if (*out != nullptr) {
+        if ((*out)->m_pData != nullptr)
+            return kReady;
+        UnLockData(*out);
+        return Substitute(out, substitutes, kFailed);
+    }
+    const int added = m_LoadingCue.Add(*info);
+    if (added == 0) {
+        m_LoadingThread.AddThread();
+    } else if (added == 1) {
+        m_LoadingThread.EnsureThread();
+    }
+    return Substitute(out, substitutes, kQueued);
+}
+
+int COvMemManager::LoadNow(COvDataInfo& info, COvMemData** out) {
+    std::shared_ptr<COvLoadEvent> done;
+    const int claim = m_LoadingCue.Claim(info, &done);
+    if (claim < 0)
+        return claim;
+    if (claim == 2) {
+        done->Wait();
+        *out = m_Cache.Lookup(info);
+        return *out != nullptr ? kReady : kRetry;
+    }
+    *out = MakeData(info);
+    if (m_LoadingCue.FinishOwn(info) == 0)
+        return kReady;
+    // Cancelled while this thread loaded: the record leaves the cache, the caller
+    // keeps its own lock.
+    if (*out != nullptr) {
+        m_Cache.RemoveRecord(*out);
+    } else {
+        COvDataInfo own = info;
+        own.m_nFlags = 0;
+        m_Cache.Remove(own);
+    }
+    return kFailed;
+}
+
+COvMemData* COvMemManager::MakeData(COvDataInfo& info) {
+    int size = 0;
+    void* data = OvLoadData(info, m_StreamCreators, m_DataManager, &size);
+    COvMemData* rec = m_Cache.MakeRecord(info, data, size, "COvMemManager");
+    if (rec == nullptr) {
+        OvDataLog(m_pControl, "COvMemManager", data != nullptr ? "MakeData" : "GetData", -55001,
+                  "MakeMemData()", 0);
+        if (data != nullptr)
+            m_DataManager.GetHandler(info.m_nType)->FreeData(&data);
+        return nullptr;
+    }
+    if (data == nullptr) {
+        // The failure stays remembered under the cache's own lock.
+        rec->UnLock(&m_DataManager);
+        return nullptr;
+    }
+    return rec;
+}
+
+COvMemData* COvMemManager::CheckData(CPtrList* substitutes) {
+    if (substitutes == nullptr)
+        return nullptr;
+    for (POSITION pos = substitutes->GetHeadPosition(); pos != nullptr;) {
+        auto* info = static_cast<COvDataInfo*>(substitutes->GetNext(pos));
+        if (info == nullptr)
+            continue;
+        COvMemData* found = nullptr;
+        if (info->m_nPriority == kLoadNow) {
+            if (GetData(&found, info, nullptr) != kReady)
+                continue;
+        } else {
+            found = m_Cache.Lookup(*info);
+            if (found == nullptr)
+                continue;
+        }
+        if (found->m_pData != nullptr)
+            return found;
+        UnLockData(found);
+    }
     return nullptr;
 }
-void COvMemManager::UnLockData(COvMemData*) {}
-void COvMemManager::Delete(COvDataInfo*) {}
-void COvMemManager::DeleteAll() {}
+
+// ---------------------------------------------------------------------------
+// Unlocking and deleting
+// ---------------------------------------------------------------------------
+
+void COvMemManager::UnLockData(COvMemData* data) {
+    if (data != nullptr)
+        data->UnLock(&m_DataManager);
+}
+
+void COvMemManager::Delete(COvDataInfo* info) {
+    if (info == nullptr)
+        return;
+    m_LoadingCue.Finish(*info);
+    m_Cache.Remove(*info);
+}
+
+void COvMemManager::DeleteAll() {
+    m_LoadingCue.RemoveAll();
+    m_Cache.RemoveAll();
+}
+
+// ---------------------------------------------------------------------------
+// Budget, drawing pass, registries
+// ---------------------------------------------------------------------------
+
 void COvMemManager::SetMaxMem(unsigned int maxMem) {
-    if ((maxMem & 0x80000000u) == 0)
-        m_nMaxMem = maxMem;
+    m_Cache.SetMaxMem(maxMem);
 }
+
 unsigned int COvMemManager::GetMaxMem() const {
-    return m_nMaxMem;
+    return m_Cache.GetMaxMem();
 }
+
 bool COvMemManager::IsNeedDataUpdate() {
-    return false;
+    return m_Cache.IsNeedUpdate();
 }
-void COvMemManager::EndDraw() {}
+
+void COvMemManager::EndDraw() {
+    m_Cache.ForceTrim();
+}
+
 void COvMemManager::BeginDraw(int threads) {
-    m_nMaxThreads = threads;
+    m_LoadingThread.SetMaxThreads(threads);
 }
+
 int COvMemManager::GetThreadLimit() const {
-    return m_nMaxThreads;
+    return m_LoadingThread.GetMaxThreads();
 }
-int COvMemManager::AddStreamCreator(CQrStreamCreator*) {
-    return -1;
+
+int COvMemManager::AddStreamCreator(CQrStreamCreator* creator) {
+    return m_StreamCreators.Add(creator);
 }
-void COvMemManager::AddDataHandler(int, COvDataHandler*) {}
-bool COvMemManager::IsDataHandlerAvailable(int) {
-    return false;
+
+void COvMemManager::AddDataHandler(int type, COvDataHandler* handler) {
+    m_DataManager.AddDataHandler(type, handler);
 }
-void COvMemManager::Shutdown() {}
+
+bool COvMemManager::IsDataHandlerAvailable(int type) {
+    return m_DataManager.IsDataHandlerAvailable(type);
+}

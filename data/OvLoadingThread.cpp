@@ -1,0 +1,173 @@
+#include "data/OvLoadingThread.h"
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <system_error>
+
+#include "data/OvDataLog.h"
+#include "data/OvDataManager.h"
+#include "data/OvLoadingCue.h"
+#include "data/OvMemCache.h"
+#include "data/OvStreamCreatorList.h"
+
+namespace {
+
+constexpr int kMinThreads = 1;
+constexpr int kMaxThreads = 10;
+// How much nicer than the client's thread a worker runs.
+constexpr int kWorkerNiceness = 5;
+
+void LowerThisThreadPriority() {
+    // Linux keeps a nice value per thread; lowering it needs no privilege. Failure
+    // only costs the client's thread some precedence.
+    const auto tid = static_cast<id_t>(syscall(SYS_gettid));
+    const int current = getpriority(PRIO_PROCESS, tid);
+    (void)setpriority(PRIO_PROCESS, tid, current + kWorkerNiceness);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Life cycle and limit
+// ---------------------------------------------------------------------------
+
+COvLoadingThread::COvLoadingThread()
+    : m_pControl(nullptr), m_Context{}, m_nMaxThreads(kMinThreads) {}
+
+COvLoadingThread::~COvLoadingThread() {
+    WaitAll();
+}
+
+void COvLoadingThread::Init(const COvLoadingContext& context) {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    m_pControl = context.pControl;
+    m_Context = context;
+    m_nMaxThreads = kMinThreads;
+}
+
+void COvLoadingThread::SetMaxThreads(int threads) {
+    m_nMaxThreads =
+        threads < kMinThreads ? kMinThreads : (threads > kMaxThreads ? kMaxThreads : threads);
+}
+
+int COvLoadingThread::GetMaxThreads() const {
+    return m_nMaxThreads;
+}
+
+// ---------------------------------------------------------------------------
+// The thread set
+// ---------------------------------------------------------------------------
+
+void COvLoadingThread::Sweep() {
+    for (auto it = m_Threads.begin(); it != m_Threads.end();) {
+        if ((*it)->done.load(std::memory_order_acquire)) {
+            // It has decided to end and only has to return: the join is short.
+            if ((*it)->thread.joinable())
+                (*it)->thread.join();
+            it = m_Threads.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+int COvLoadingThread::RunningLocked() const {
+    int running = 0;
+    for (const auto& worker : m_Threads) {
+        if (!worker->done.load(std::memory_order_acquire))
+            ++running;
+    }
+    return running;
+}
+
+void COvLoadingThread::StartOne() {
+    std::unique_ptr<Worker> worker;
+    try {
+        worker = std::make_unique<Worker>();
+        m_Threads.push_back(nullptr);
+    } catch (const std::bad_alloc&) {
+        OvDataLog(m_pControl, "COvLoadingThread", "AddThread", -10000,
+                  static_cast<int>(sizeof(Worker)), 1);
+        return;
+    }
+    if (!Launch(worker.get())) {
+        m_Threads.pop_back();
+        OvDataLog(m_pControl, "COvLoadingThread", "AddThread", -10000, "thread not started", 1);
+        return;
+    }
+    m_Threads.back() = std::move(worker);
+}
+
+void COvLoadingThread::AddThread() {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    Sweep();
+    if (RunningLocked() < m_nMaxThreads)
+        StartOne();
+}
+
+void COvLoadingThread::EnsureThread() {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    Sweep();
+    if (RunningLocked() == 0)
+        StartOne();
+}
+
+void COvLoadingThread::WaitAll() {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    for (auto& worker : m_Threads) {
+        if (worker->thread.joinable())
+            worker->thread.join();
+    }
+    m_Threads.clear();
+}
+
+int COvLoadingThread::GetRunningCount() {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    return RunningLocked();
+}
+
+bool COvLoadingThread::Launch(Worker* worker) {
+    const COvLoadingContext* context = &m_Context;
+    try {
+        worker->thread = std::thread([context, worker] {
+            LowerThisThreadPriority();
+            worker->exitCode = Start(context, &worker->done);
+            worker->done.store(true, std::memory_order_release);
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// The worker
+// ---------------------------------------------------------------------------
+
+int COvLoadingThread::Start(const COvLoadingContext* context, std::atomic<bool>* done) {
+    COvDataManager& handlers = *context->pDataManager;
+    for (;;) {
+        COvDataInfo info;
+        if (!context->pCue->TakeNext(info, done))
+            return 0;
+
+        int size = 0;
+        void* data = OvLoadData(info, *context->pStreamCreators, handlers, &size);
+        // The record comes back with our own lock, so that it cannot be trimmed away
+        // and freed before we are done with it.
+        COvMemData* rec = context->pCache->MakeRecord(info, data, size, "COvLoadingThread");
+        const bool cancelled = context->pCue->FinishOwn(info) != 0;
+        if (rec != nullptr) {
+            if (cancelled)
+                context->pCache->RemoveRecord(rec);
+            rec->UnLock(&handlers);
+            continue;
+        }
+        OvDataLog(context->pControl, "COvLoadingThread", "Start", -55001, "MakeMemData()", 0);
+        if (data == nullptr)
+            return -1;
+        handlers.GetHandler(info.m_nType)->FreeData(&data);
+    }
+}

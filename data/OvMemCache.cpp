@@ -1,0 +1,282 @@
+#include "data/OvMemCache.h"
+
+#include <new>
+
+#include "OvPlatform.h"
+#include "data/OvDataLog.h"
+#include "data/OvDataManager.h"
+#include "data/OvLockCount.h"
+
+namespace {
+
+constexpr int kSharedByName = 1;
+constexpr std::uint32_t kUpdateAfterMs = 2000;
+
+std::string NameKey(const COvString& name) {
+    return std::string(static_cast<const char*>(name), static_cast<std::size_t>(name.GetLength()));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Life cycle and settings
+// ---------------------------------------------------------------------------
+
+COvMemCache::COvMemCache()
+    : m_pControl(nullptr),
+      m_pDataManager(nullptr),
+      m_pHead(std::make_unique<COvMemData>()),
+      m_nMaxMem(0),
+      m_nTotalSize(0),
+      m_bForceTrim(true),
+      m_bNeedUpdate(false),
+      m_dwLastTrim(0),
+      m_pTick(&GetTickCount),
+      m_Stats{} {
+    m_pHead->m_nLock = 1;
+    m_pHead->m_nSize = 0;
+    m_pHead->m_pData = nullptr;
+    m_pHead->m_pNext = m_pHead.get();
+    m_pHead->m_pPrev = m_pHead.get();
+}
+
+COvMemCache::~COvMemCache() = default;
+
+int COvMemCache::Init(COvControl* control, COvDataManager* handlers, unsigned int maxMem) {
+    std::lock_guard<std::recursive_mutex> guard(m_Lock);
+    int code = 0;
+    if (control == nullptr) {
+        code = -10004;
+    } else if (handlers == nullptr) {
+        code = -62000;
+    }
+    if (code != 0)
+        return OvDataLog(control, "COvMemManager", "Init", code, "", 0);
+    m_pControl = control;
+    m_pDataManager = handlers;
+    m_nTotalSize = 0;
+    m_nMaxMem = 0;
+    SetMaxMem(maxMem);
+    m_bForceTrim = false;
+    return 0;
+}
+
+void COvMemCache::SetMaxMem(unsigned int maxMem) {
+    if (static_cast<int>(maxMem) < 0)
+        return;
+    std::lock_guard<std::recursive_mutex> guard(m_Lock);
+    m_nMaxMem = static_cast<int>(maxMem);
+}
+
+unsigned int COvMemCache::GetMaxMem() const {
+    std::lock_guard<std::recursive_mutex> guard(m_Lock);
+    return static_cast<unsigned int>(m_nMaxMem);
+}
+
+bool COvMemCache::IsNeedUpdate() const {
+    std::lock_guard<std::recursive_mutex> guard(m_Lock);
+    return m_bNeedUpdate;
+}
+
+COvMemCache::Stats COvMemCache::GetStats() const {
+    std::lock_guard<std::recursive_mutex> guard(m_Lock);
+    Stats stats = m_Stats;
+    stats.bytes = m_nTotalSize;
+    stats.records = static_cast<int>(m_IDMap.size());
+    return stats;
+}
+
+void COvMemCache::SetTickSource(TickSource source) {
+    std::lock_guard<std::recursive_mutex> guard(m_Lock);
+    m_pTick = source != nullptr ? source : &GetTickCount;
+}
+
+// ---------------------------------------------------------------------------
+// Lookup, insert, remove
+// ---------------------------------------------------------------------------
+
+COvMemData* COvMemCache::Find(const COvDataInfo& info, bool* byName) const {
+    *byName = false;
+    if (info.m_nDataID != 0) {
+        auto it = m_IDMap.find(info.m_nDataID);
+        if (it != m_IDMap.end() && it->second->m_Info.m_strName == info.m_strName) {
+            return it->second;
+        }
+    }
+    if ((info.m_nFlags & kSharedByName) != 0) {
+        auto it = m_NameMap.find(NameKey(info.m_strName));
+        if (it != m_NameMap.end()) {
+            *byName = true;
+            return it->second;
+        }
+    }
+    return nullptr;
+}
+
+COvMemData* COvMemCache::Lookup(COvDataInfo& info) {
+    std::lock_guard<std::recursive_mutex> guard(m_Lock);
+    bool byName = false;
+    COvMemData* rec = Find(info, &byName);
+    if (rec == nullptr) {
+        ++m_Stats.misses;
+        return nullptr;
+    }
+    ++m_Stats.hits;
+    if (byName)
+        info.m_nDataID = rec->m_Info.m_nDataID;
+    OvLockAdd(rec);
+    if (m_pHead->m_pPrev != rec) {
+        Unlink(rec);
+        Link(rec);
+    }
+    return rec;
+}
+
+void COvMemCache::Insert(COvMemData* rec, const COvDataInfo& info) {
+    std::lock_guard<std::recursive_mutex> guard(m_Lock);
+    Trim();
+    m_nTotalSize += rec->m_nSize;
+    Link(rec);
+    OvLockAdd(rec);
+    if ((info.m_nFlags & kSharedByName) != 0)
+        m_NameMap[NameKey(info.m_strName)] = rec;
+    auto [it, added] = m_IDMap.try_emplace(info.m_nDataID, rec);
+    if (!added && it->second != rec) {
+        // NOTE: a record left in the list without its map entry could never be found
+        // or removed again; drop the older one (its holders keep it alive).
+        COvMemData* old = it->second;
+        it->second = rec;
+        auto named = m_NameMap.find(NameKey(old->m_Info.m_strName));
+        if (named != m_NameMap.end() && named->second == old)
+            m_NameMap.erase(named);
+        Release(old);
+    }
+}
+
+COvMemData* COvMemCache::MakeRecord(const COvDataInfo& info, void* data, int size,
+                                    const char* className) {
+    COvMemData* rec = new (std::nothrow) COvMemData;
+    if (rec == nullptr) {
+        OvDataLog(m_pControl, className, "MakeMemData", -10000,
+                  static_cast<int>(sizeof(COvMemData)), 1);
+        return nullptr;
+    }
+    rec->m_Info = info;
+    rec->m_nLock = 1;
+    rec->m_nSize = data != nullptr && size > 0 ? size : 0;
+    rec->m_pData = data;
+    rec->m_pNext = nullptr;
+    rec->m_pPrev = nullptr;
+    Insert(rec, info);
+    return rec;
+}
+
+bool COvMemCache::Remove(COvDataInfo& info) {
+    std::lock_guard<std::recursive_mutex> guard(m_Lock);
+    bool byName = false;
+    COvMemData* rec = Find(info, &byName);
+    if (rec == nullptr)
+        return false;
+    info.m_nDataID = 0;
+    Evict(rec);
+    return true;
+}
+
+bool COvMemCache::RemoveRecord(COvMemData* rec) {
+    std::lock_guard<std::recursive_mutex> guard(m_Lock);
+    if (rec == nullptr || rec->m_pNext == nullptr)
+        return false;
+    Evict(rec);
+    return true;
+}
+
+void COvMemCache::RemoveAll() {
+    std::lock_guard<std::recursive_mutex> guard(m_Lock);
+    COvMemData* head = m_pHead.get();
+    while (head->m_pPrev != head)
+        Release(head->m_pPrev);
+    m_NameMap.clear();
+    m_IDMap.clear();
+    m_nTotalSize = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Trimming
+// ---------------------------------------------------------------------------
+
+bool COvMemCache::Trim() {
+    std::lock_guard<std::recursive_mutex> guard(m_Lock);
+    if (m_nMaxMem == 0 || m_nTotalSize < m_nMaxMem) {
+        m_bNeedUpdate = false;
+        return false;
+    }
+    if (!m_bForceTrim) {
+        if (m_dwLastTrim != 0 && m_pTick() - m_dwLastTrim >= kUpdateAfterMs)
+            m_bNeedUpdate = true;
+        return false;
+    }
+    COvMemData* head = m_pHead.get();
+    COvMemData* newest = head->m_pPrev;
+    for (COvMemData* rec = head->m_pNext; rec != newest && rec != head;) {
+        COvMemData* next = rec->m_pNext;
+        if (OvLockCount(rec) < 2) {
+            Evict(rec);
+            ++m_Stats.evictions;
+            if (m_nTotalSize < m_nMaxMem)
+                break;
+        }
+        rec = next;
+    }
+    m_dwLastTrim = m_pTick();
+    m_bNeedUpdate = false;
+    return true;
+}
+
+bool COvMemCache::ForceTrim() {
+    std::lock_guard<std::recursive_mutex> guard(m_Lock);
+    m_bForceTrim = true;
+    const bool ran = Trim();
+    m_bForceTrim = false;
+    return ran;
+}
+
+// ---------------------------------------------------------------------------
+// Records
+// ---------------------------------------------------------------------------
+
+void COvMemCache::Link(COvMemData* rec) {
+    COvMemData* head = m_pHead.get();
+    rec->m_pPrev = head->m_pPrev;
+    rec->m_pNext = head;
+    head->m_pPrev->m_pNext = rec;
+    head->m_pPrev = rec;
+}
+
+void COvMemCache::Unlink(COvMemData* rec) {
+    rec->m_pPrev->m_pNext = rec->m_pNext;
+    rec->m_pNext->m_pPrev = rec->m_pPrev;
+    rec->m_pNext = nullptr;
+    rec->m_pPrev = nullptr;
+}
+
+void COvMemCache::Evict(COvMemData* rec) {
+    auto byID = m_IDMap.find(rec->m_Info.m_nDataID);
+    if (byID != m_IDMap.end() && byID->second == rec)
+        m_IDMap.erase(byID);
+    // Another record may own the name entry; only this record's own entry goes.
+    auto named = m_NameMap.find(NameKey(rec->m_Info.m_strName));
+    if (named != m_NameMap.end() && named->second == rec)
+        m_NameMap.erase(named);
+    Release(rec);
+}
+
+void COvMemCache::Release(COvMemData* rec) {
+    m_nTotalSize -= rec->m_nSize;
+    Unlink(rec);
+    if (OvLockRelease(rec) == 1) {
+        if (m_pDataManager != nullptr) {
+            m_pDataManager->GetHandler(rec->m_Info.m_nType)->FreeData(&rec->m_pData);
+        }
+        delete rec;
+    }
+}
