@@ -1,0 +1,217 @@
+// The on-screen window through SDL2, and the SDL side of the message pump.
+#include <SDL.h>
+#include <SDL_syswm.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "OvPlatform.h"
+#include "platform/OvPlatformInternal.h"
+
+namespace {
+
+// SDL windows live on the thread that created them; only that thread's pump serves them.
+thread_local int t_sdlWindows = 0;
+
+// The key under which each SDL window carries its COvSdlWindow.
+constexpr const char* kSelfKey = "OvSdlWindow";
+
+COvSdlWindow* WindowOfEvent(const SDL_Event& event) {
+    SDL_Window* window = SDL_GetWindowFromID(event.window.windowID);
+    return window ? static_cast<COvSdlWindow*>(SDL_GetWindowData(window, kSelfKey)) : nullptr;
+}
+
+}  // namespace
+
+struct COvSdlWindow::Impl {
+    SDL_Window* pWindow = nullptr;
+    bool bCloseRequested = false;
+    std::function<void(COvSdlWindow&)> closeHandler;
+};
+
+COvSdlWindow::COvSdlWindow() : m_pImpl(std::make_unique<Impl>()) {}
+
+COvSdlWindow::~COvSdlWindow() {
+    Destroy();
+}
+
+int COvSdlWindow::Create(const char* title, int width, int height) {
+    if (width <= 0 || height <= 0 || width > OV_MAX_WINDOW_SIDE || height > OV_MAX_WINDOW_SIDE ||
+        static_cast<long long>(width) * height > OV_MAX_WINDOW_PIXELS) {
+        return OV_WND_E_ARGUMENT;
+    }
+    Destroy();
+    // A library must not take over the process's signals; a client that wants SDL's
+    // handlers can still ask for them with a stronger hint.
+    SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_DEFAULT);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        return OV_WND_E_NODISPLAY;
+    }
+    SDL_Window* window =
+        SDL_CreateWindow(title ? title : "Orvane", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                         width, height, SDL_WINDOW_RESIZABLE);
+    if (!window) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return OV_WND_E_NODISPLAY;
+    }
+    SDL_SetWindowData(window, kSelfKey, this);
+    m_pImpl->pWindow = window;
+    m_pImpl->bCloseRequested = false;
+    ++t_sdlWindows;
+    // Defined content (black) before the first picture.
+    if (SDL_Surface* surface = SDL_GetWindowSurface(window)) {
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+        SDL_UpdateWindowSurface(window);
+    }
+    return 0;
+}
+
+void COvSdlWindow::Destroy() {
+    if (!m_pImpl->pWindow) {
+        return;
+    }
+    SDL_SetWindowData(m_pImpl->pWindow, kSelfKey, nullptr);
+    SDL_DestroyWindow(m_pImpl->pWindow);
+    m_pImpl->pWindow = nullptr;
+    --t_sdlWindows;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+bool COvSdlWindow::IsOpen() const {
+    return m_pImpl->pWindow != nullptr;
+}
+
+COvSize COvSdlWindow::GetClientSize() const {
+    COvSize size{0, 0};
+    if (m_pImpl->pWindow) {
+        SDL_GetWindowSizeInPixels(m_pImpl->pWindow, &size.width, &size.height);
+    }
+    return size;
+}
+
+int COvSdlWindow::Present(const COvPicture& picture) {
+    SDL_Window* window = m_pImpl->pWindow;
+    if (!window) {
+        return OV_WND_E_CLOSED;
+    }
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    if (!surface) {
+        return OV_WND_E_NODISPLAY;
+    }
+    if (!picture.pTop || picture.width <= 0 || picture.height <= 0 || picture.x < 0 ||
+        picture.y < 0 || picture.x >= surface->w || picture.y >= surface->h) {
+        return OV_WND_E_ARGUMENT;
+    }
+    // The surface may already have the size of a resize that was not yet reported.
+    const int width = std::min(picture.width, surface->w - picture.x);
+    const int height = std::min(picture.height, surface->h - picture.y);
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) {
+        return OV_WND_E_NODISPLAY;
+    }
+    const int bytesPerPixel = surface->format->BytesPerPixel;
+    auto* target = static_cast<std::uint8_t*>(surface->pixels) +
+                   static_cast<std::ptrdiff_t>(picture.y) * surface->pitch +
+                   static_cast<std::ptrdiff_t>(picture.x) * bytesPerPixel;
+    int result = 0;
+    if (picture.nPitch > 0) {
+        result = SDL_ConvertPixels(width, height, SDL_PIXELFORMAT_BGR24, picture.pTop,
+                                   static_cast<int>(picture.nPitch), surface->format->format,
+                                   target, surface->pitch);
+    } else {
+        // Bottom-up rows: converted one by one, top row first.
+        const std::uint8_t* source = picture.pTop;
+        for (int row = 0; row < height && result == 0; ++row) {
+            result = SDL_ConvertPixels(width, 1, SDL_PIXELFORMAT_BGR24, source, width * 3,
+                                       surface->format->format, target, surface->pitch);
+            source += picture.nPitch;
+            target += surface->pitch;
+        }
+    }
+    if (SDL_MUSTLOCK(surface)) {
+        SDL_UnlockSurface(surface);
+    }
+    if (result != 0 || SDL_UpdateWindowSurface(window) != 0) {
+        return OV_WND_E_NODISPLAY;
+    }
+    return 0;
+}
+
+bool COvSdlWindow::IsCloseRequested() const {
+    return m_pImpl->bCloseRequested;
+}
+
+void COvSdlWindow::SetCloseHandler(std::function<void(COvSdlWindow&)> handler) {
+    m_pImpl->closeHandler = std::move(handler);
+}
+
+std::uint64_t COvSdlWindow::GetNativeWindow() const {
+    if (!m_pImpl->pWindow) {
+        return 0;
+    }
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(m_pImpl->pWindow, &info) != SDL_TRUE) {
+        return 0;
+    }
+#if defined(SDL_VIDEO_DRIVER_X11)
+    if (info.subsystem == SDL_SYSWM_X11) {
+        return static_cast<std::uint64_t>(info.info.x11.window);
+    }
+#endif
+    return 0;
+}
+
+void COvSdlWindow::_HandleEvent(const void* sdlEvent) {
+    const auto& event = *static_cast<const SDL_Event*>(sdlEvent);
+    if (event.type != SDL_WINDOWEVENT || !m_pImpl->pWindow) {
+        return;
+    }
+    switch (event.window.event) {
+        case SDL_WINDOWEVENT_EXPOSED:
+            // The surface still holds the last picture; show it again.
+            SDL_UpdateWindowSurface(m_pImpl->pWindow);
+            break;
+        case SDL_WINDOWEVENT_CLOSE: {
+            m_pImpl->bCloseRequested = true;
+            // The handler may destroy this object: nothing of it is touched afterwards.
+            std::function<void(COvSdlWindow&)> handler = m_pImpl->closeHandler;
+            if (handler) {
+                handler(*this);
+            }
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The SDL side of the pump
+// ---------------------------------------------------------------------------
+
+bool OvSdlThreadHasWindows() {
+    return t_sdlWindows > 0;
+}
+
+int OvSdlServeEvents() {
+    int served = 0;
+    SDL_Event event;
+    // A close handler may destroy the thread's last window, and SDL's video with it.
+    while (t_sdlWindows > 0 && SDL_PollEvent(&event)) {
+        ++served;
+        if (event.type == SDL_WINDOWEVENT) {
+            if (COvSdlWindow* window = WindowOfEvent(event)) {
+                window->_HandleEvent(&event);
+            }
+        }
+    }
+    return served;
+}
+
+bool OvSdlWaitEvent(unsigned int waitMs) {
+    if (t_sdlWindows == 0) {
+        return false;
+    }
+    const int ms = static_cast<int>(std::min(waitMs, 0x7FFFFFFFu));
+    return SDL_WaitEventTimeout(nullptr, ms) == 1;
+}

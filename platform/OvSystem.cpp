@@ -1,0 +1,82 @@
+// The clock, MulDiv and temporary files.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "OvPlatform.h"
+
+std::uint32_t GetTickCount() {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    // Truncation to 32 bits is the wrap callers expect.
+    return static_cast<std::uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+int MulDiv(int number, int numerator, int denominator) {
+    if (denominator == 0) {
+        return -1;
+    }
+    const long long product = static_cast<long long>(number) * numerator;
+    const long long divisor = denominator;
+    long long quotient = product / divisor;
+    const long long rest = product % divisor;
+    // Round half away from zero: compare twice the rest with the divisor, in magnitude.
+    if (rest != 0 && 2 * std::llabs(rest) >= std::llabs(divisor)) {
+        quotient += ((product < 0) != (divisor < 0)) ? -1 : 1;
+    }
+    if (quotient > INT_MAX || quotient < INT_MIN) {
+        return -1;
+    }
+    return static_cast<int>(quotient);
+}
+
+// ---------------------------------------------------------------------------
+// Temporary files
+// ---------------------------------------------------------------------------
+
+std::string OvGetTempDir() {
+    const char* env = std::getenv("TMPDIR");
+    std::string dir = (env && *env) ? env : "/tmp";
+    while (dir.size() > 1 && dir.back() == '/') {
+        dir.pop_back();
+    }
+    return dir;
+}
+
+int OvCreateTempFile(const char* prefix, const char* suffix, std::string& path) {
+    path.clear();
+    const std::string pre = prefix ? prefix : "";
+    const std::string post = suffix ? suffix : "";
+    if (pre.find('/') != std::string::npos || post.find('/') != std::string::npos ||
+        pre.size() + post.size() > NAME_MAX - 6) {
+        return OV_WND_E_ARGUMENT;
+    }
+    std::string name = OvGetTempDir();
+    if (name != "/") {
+        name += '/';
+    }
+    name += pre + "XXXXXX" + post;
+    std::vector<char> buffer(name.begin(), name.end());
+    buffer.push_back('\0');
+    // mkostemps opens with O_CREAT | O_EXCL, which neither follows nor replaces anything
+    // that exists under the name, dangling links included, and retries on a clash.
+    const int fd = mkostemps(buffer.data(), static_cast<int>(post.size()), O_CLOEXEC);
+    if (fd < 0) {
+        return -10001;
+    }
+    // The mode is 0600 whatever the umask says.
+    const bool modeSet = fchmod(fd, S_IRUSR | S_IWUSR) == 0;
+    close(fd);
+    if (!modeSet) {
+        unlink(buffer.data());
+        return -10001;
+    }
+    path = buffer.data();
+    return 0;
+}
