@@ -55,11 +55,13 @@ void COvLineObject::GetLinePos(COv3DPoint& start, COv3DPoint& end) const {
 }
 
 void COvLineObject::SetLinePos(const COv3DPoint& start, const COv3DPoint& end) {
-    // Computed before storing: either argument may be one of our own members.
-    const double length = ov::Length(ov::Sub(start, end));
-    const COv3DPoint mid = Midpoint(start, end);
-    m_StartPos = start;
-    m_EndPos = end;
+    // Copied before storing: either argument may be one of our own members.
+    const COv3DPoint newStart = start;
+    const COv3DPoint newEnd = end;
+    const double length = ov::Length(ov::Sub(newStart, newEnd));
+    const COv3DPoint mid = Midpoint(newStart, newEnd);
+    m_StartPos = newStart;
+    m_EndPos = newEnd;
     if (length > 0.0) {
         SetSize(COvSize3D{length, length});
     } else {

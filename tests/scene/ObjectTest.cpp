@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include "tests/scene/SceneFixture.h"
+
+using ovtest::Journal;
+using ovtest::LoggedControl;
+using ovtest::PlainObject;
+
+TEST(Object, InitChecksControlAndFrame) {
+    LoggedControl logged;
+    PlainObject o;
+    EXPECT_EQ(o.Init(nullptr, {0, 0, 0}), -10004);
+
+    const COvFrameStyle negative{0, -1, {1, 2, 3}};
+    EXPECT_EQ(o.COvObject::Init(&logged.control, 1, {1, 2, 3}, {4, 5}, 1, 1, nullptr, negative),
+              -58000);
+    EXPECT_NE(logged.LastLine().find("[COvObject] [Init] [-58000] [-1]"), std::string::npos)
+        << logged.LastLine();
+
+    const COvFrameStyle loud{1, 0, {300, -20, 128}};
+    ASSERT_EQ(o.COvObject::Init(&logged.control, 1, {1, 2, 3}, {4, 5}, 1, 0, &o, loud), 0);
+    EXPECT_EQ(o.GetFrame().m_Color.r, 255);
+    EXPECT_EQ(o.GetFrame().m_Color.g, 0);
+    EXPECT_EQ(o.GetFrame().m_Color.b, 128);
+    EXPECT_EQ(o.GetPos().z, 3.0);
+    EXPECT_EQ(o.GetUserData(), &o);
+    EXPECT_EQ(o.IsVisible(), 0);
+    EXPECT_EQ(o.GetOutScreen(), 0);
+    EXPECT_EQ(o.GetScene(), nullptr);
+
+    // SetFrame stores the colour as given; a negative width is refused.
+    EXPECT_EQ(o.SetFrame(COvFrameStyle{1, 2, {300, -20, 128}}), 0);
+    EXPECT_EQ(o.GetFrame().m_Color.r, 300);
+    EXPECT_EQ(o.SetFrame(COvFrameStyle{0, -4, {0, 0, 0}}), -58000);
+    EXPECT_EQ(o.GetFrame().m_nWidth, 2);
+}
+
+TEST(Object, SetSizeRefusesEmptySides) {
+    LoggedControl logged;
+    Journal journal(logged.control);
+    PlainObject o;
+    ASSERT_EQ(o.Init(&logged.control, {0, 0, 0}, {7, 8}), 0);
+
+    struct Case {
+        COvSize3D size;
+        int code;
+        const char* detail;
+    };
+    const Case cases[] = {
+        {{0, 5}, -58001, "[width = 0 | height = 5]"},
+        {{5, -1}, -58001, "[width = 5 | height = -1]"},
+        {{-2.7, 3.9}, -58001, "[width = -2 | height = 3]"},
+        {{0.5, 0.5}, 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        const COvSize3D before = o.GetSize();
+        journal.Take();
+        EXPECT_EQ(o.SetSize(c.size), c.code);
+        if (c.code != 0) {
+            EXPECT_EQ(o.GetSize().width, before.width);
+            EXPECT_TRUE(journal.events.empty());
+            EXPECT_NE(logged.LastLine().find(c.detail), std::string::npos) << logged.LastLine();
+        } else {
+            EXPECT_EQ(o.GetSize().width, 0.5);
+            EXPECT_EQ(journal.events.size(), 1u);
+        }
+    }
+}
+
+TEST(Object, EventsOfTheSetters) {
+    LoggedControl logged;
+    Journal journal(logged.control);
+    PlainObject o;
+    journal.Name(&o, "o");
+    ASSERT_EQ(o.Init(&logged.control, {10, 10, 10}), 0);
+    EXPECT_TRUE(journal.Take().empty());  // Init raises nothing
+
+    o.SetSelected(1);
+    o.SetSelected(1);
+    o.SetVisible(0);
+    o.SetUserData(nullptr);
+    o.Move({1, 2, 3});
+    EXPECT_EQ(journal.Take(), (std::vector<std::string>{"selected:o", "selected:o", "moved:o"}));
+    EXPECT_EQ(o.GetPos().x, 11.0);
+    EXPECT_EQ(o.GetPos().y, 12.0);
+    EXPECT_EQ(o.GetPos().z, 13.0);
+    EXPECT_EQ(o.IsVisible(), 0);
+
+    COvSize recommended{-1, -1};
+    EXPECT_FALSE(o.GetRecommendedSize(recommended));
+    EXPECT_EQ(recommended.width, -1);
+}
+
+TEST(Object, CopyKeepsSceneButIsNotListed) {
+    LoggedControl logged;
+    Journal journal(logged.control);
+    COvScene scene;
+    scene.Init(&logged.control);
+    PlainObject o;
+    o.Init(&logged.control, {0, 0, 0});
+    scene.AddObject(&o);
+    {
+        PlainObject copy(o);
+        EXPECT_EQ(copy.GetScene(), &scene);
+        journal.Take();
+        copy.Exit();  // not listed: nothing happens to the scene
+        EXPECT_TRUE(journal.Take().empty());
+    }
+    EXPECT_EQ(scene.GetObjectList()->GetCount(), 1);
+    EXPECT_EQ(o.GetScene(), &scene);
+}
