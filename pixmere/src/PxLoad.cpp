@@ -1,15 +1,94 @@
-#include "PxImage.h"
-#include "Quorra.h"
+// LoadImageA: the format is told from the first bytes, then the matching decoder runs.
+#include <cstring>
+#include <memory>
 
-int CPxImageData24::LoadImageA(const char*, CPxImageHeader** header, int) {
-    if (header)
-        *header = nullptr;
-    FreeData();
-    return PX_E_FORMAT;
+#include "Quorra.h"
+#include "codec/PxDecoders.h"
+
+namespace {
+
+// The header handed to callers that ask for one.
+class CPxFileHeader : public CPxImageHeader {
+public:
+    explicit CPxFileHeader(const PxFileFacts& facts) : m_Facts(facts) {
+        m_nImageType = facts.nType;
+    }
+    int GetWidth() const override { return m_Facts.nWidth; }
+    int GetHeight() const override { return m_Facts.nHeight; }
+    int GetBitCount() const override { return m_Facts.nBitCount; }
+    int GetChannels() const override { return m_Facts.nChannels; }
+    int GetPaletteSize() const override { return m_Facts.nPalette; }
+    int HasAlpha() const override { return m_Facts.bAlpha; }
+    int IsInterlaced() const override { return m_Facts.bInterlaced; }
+    int IsTopDown() const override { return m_Facts.bTopDown; }
+    int GetXResolution() const override { return m_Facts.nXRes; }
+    int GetYResolution() const override { return m_Facts.nYRes; }
+    long long GetFileSize() const override { return m_Facts.nFileSize; }
+
+private:
+    PxFileFacts m_Facts;
+};
+
+int Sniff(const unsigned char* p, std::int64_t n) {
+    static const unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (n >= 8 && std::memcmp(p, kPng, 8) == 0)
+        return CPxImageHeader::TYPE_PNG;
+    if (n >= 3 && p[0] == 0xFF && p[1] == 0xD8 && p[2] == 0xFF)
+        return CPxImageHeader::TYPE_JPEG;
+    if (n >= 2 && p[0] == 'B' && p[1] == 'M')
+        return CPxImageHeader::TYPE_BMP;
+    return CPxImageHeader::TYPE_UNKNOWN;
 }
-int CPxImageData24::LoadImageA(CQrReadStream*, CPxImageHeader** header, int) {
+
+}  // namespace
+
+int CPxImageData24::LoadImageA(const char* path, CPxImageHeader** header, int flag) {
     if (header)
         *header = nullptr;
-    FreeData();
-    return PX_E_FORMAT;
+    if (!path) {
+        FreeData();
+        return PX_E_ARGUMENT;
+    }
+    CQrFileStreamCreator files;
+    std::unique_ptr<CQrReadStream> stream(files.CreateStream(path));
+    if (!stream) {
+        FreeData();
+        return PX_E_OPEN;
+    }
+    return LoadImageA(stream.get(), header, flag);
+}
+
+int CPxImageData24::LoadImageA(CQrReadStream* stream, CPxImageHeader** header, int flag) {
+    if (header)
+        *header = nullptr;
+    if (!stream) {
+        FreeData();
+        return PX_E_ARGUMENT;
+    }
+    const std::int64_t start = stream->Tell();
+    unsigned char magic[8] = {};
+    const std::int64_t got = stream->Read(magic, sizeof magic);
+    const int type = got > 0 ? Sniff(magic, got) : CPxImageHeader::TYPE_UNKNOWN;
+    PxFileFacts facts;
+    int rc = PX_E_FORMAT;
+    if (type != CPxImageHeader::TYPE_UNKNOWN && stream->Seek(start) == 0) {
+        switch (type) {
+            case CPxImageHeader::TYPE_PNG:
+                rc = PxDecodePng(*stream, *this, facts);
+                break;
+            case CPxImageHeader::TYPE_JPEG:
+                rc = PxDecodeJpeg(*stream, *this, facts, flag);
+                break;
+            default:
+                rc = PxDecodeBmp(*stream, *this, facts);
+                break;
+        }
+    }
+    if (rc != PX_OK) {
+        FreeData();
+        return rc;
+    }
+    if (header)
+        *header = new CPxFileHeader(facts);
+    return PX_OK;
 }

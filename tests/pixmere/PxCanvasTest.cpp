@@ -1,0 +1,4 @@
+// Canvas drawing: scaling, clipping, lines, triangles and frames.
+#include <gtest/gtest.h>
+
+#include "PxTestSupport.h"

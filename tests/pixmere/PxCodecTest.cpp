@@ -1,0 +1,257 @@
+// Decoders and encoders: exact BMP layout and round trips, each format on small
+// valid files, and corrupt, truncated and hostile input.
+#include <gtest/gtest.h>
+#include <jpeglib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "PxTestSupport.h"
+
+namespace {
+
+std::uint32_t U32At(const std::vector<unsigned char>& v, std::size_t o) {
+    return v[o] | (v[o + 1] << 8) | (v[o + 2] << 16) | (static_cast<std::uint32_t>(v[o + 3]) << 24);
+}
+
+// A JPEG of `img` made with libjpeg directly, so the decoder is checked against
+// the reference encoder rather than against itself.
+std::vector<unsigned char> MakeJpeg(const CPxImageData24& img, bool grey, bool progressive) {
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = static_cast<JDIMENSION>(img.GetWidth());
+    c.image_height = static_cast<JDIMENSION>(img.GetHeight());
+    c.input_components = grey ? 1 : 3;
+    c.in_color_space = grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 100, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&c);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<unsigned char> row(static_cast<std::size_t>(img.GetWidth()) * 3);
+    while (c.next_scanline < c.image_height) {
+        unsigned char* src = img.GetScanLine(static_cast<int>(c.next_scanline));
+        if (grey)
+            for (int x = 0; x < img.GetWidth(); ++x)
+                row[x] = src[3 * x + 1];
+        JSAMPROW r = grey ? row.data() : src;
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    std::vector<unsigned char> out(mem, mem + size);
+    jpeg_destroy_compress(&c);
+    std::free(mem);
+    return out;
+}
+
+// A smooth picture, which JPEG keeps close.
+void FillSmooth(CPxImageData24& img) {
+    for (int y = 0; y < img.GetHeight(); ++y)
+        for (int x = 0; x < img.GetWidth(); ++x)
+            img.SetPixel(x, y, CPxRGB{x * 4, y * 4, 128});
+}
+
+std::vector<unsigned char> Encode(const CPxImageData24& img, bool png) {
+    std::vector<unsigned char> out;
+    EXPECT_EQ(png ? PxEncodePng(img, out) : PxEncodeBmp(img, out), 0);
+    return out;
+}
+
+}  // namespace
+
+TEST(PxCodecTest, BmpWriterLayout) {
+    struct Case {
+        int w, h;
+        std::size_t fileSize;
+    };
+    for (const Case c : {Case{5, 2, 86}, Case{4, 1, 66}, Case{1, 3, 66}}) {
+        CPxImageData24 img;
+        ASSERT_EQ(img.NewImage(c.w, c.h), 0);
+        PxFillPattern(img);
+        // Garbage in the padding must not reach the file.
+        if (img.GetLineBytes() > 3 * c.w)
+            img.GetData()[3 * c.w] = 0xAB;
+        const auto f = Encode(img, false);
+        ASSERT_EQ(f.size(), c.fileSize);
+        EXPECT_EQ(f[0], 'B');
+        EXPECT_EQ(f[1], 'M');
+        EXPECT_EQ(U32At(f, 2), c.fileSize);
+        EXPECT_EQ(U32At(f, 6), 0u);  // both reserved words
+        EXPECT_EQ(U32At(f, 10), 54u);
+        EXPECT_EQ(U32At(f, 14), 40u);
+        EXPECT_EQ(U32At(f, 18), static_cast<std::uint32_t>(c.w));
+        EXPECT_EQ(U32At(f, 22), static_cast<std::uint32_t>(c.h));
+        EXPECT_EQ(f[26] | (f[27] << 8), 1);
+        EXPECT_EQ(f[28] | (f[29] << 8), 24);
+        for (std::size_t o = 30; o < 54; o += 4)
+            EXPECT_EQ(U32At(f, o), 0u) << o;
+        // First stored row is the bottom row, blue first; padding is zero.
+        CPxRGB bottom{};
+        img.GetPixel(0, c.h - 1, bottom);
+        EXPECT_EQ(f[54], bottom.b);
+        EXPECT_EQ(f[56], bottom.r);
+        const std::size_t line = (3 * c.w + 3) / 4 * 4;
+        for (std::size_t o = 3 * c.w; o < line; ++o)
+            EXPECT_EQ(f[54 + o], 0) << o;
+    }
+    CPxImageData24 empty;
+    std::vector<unsigned char> out{1, 2};
+    EXPECT_EQ(PxEncodeBmp(empty, out), PX_E_EMPTY);
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(PxSaveBmp(empty, "/tmp/never.bmp"), PX_E_EMPTY);
+}
+
+// What the library writes it reads back identically, through memory and through files.
+TEST(PxCodecTest, BmpAndPngRoundTripExactly) {
+    const std::string dir = testing::TempDir();
+    for (bool png : {false, true}) {
+        for (int w : {1, 4, 5, 33}) {
+            CPxImageData24 img;
+            ASSERT_EQ(img.NewImage(w, 7), 0);
+            PxFillPattern(img, w);
+            CPxZImageData24 back;
+            ASSERT_EQ(PxLoadBytes(back, Encode(img, png)), 0) << png << " " << w;
+            EXPECT_EQ(PxDiffCount(img, back), 0);
+            EXPECT_EQ(back.GetBuffer().GetWidth(), w);  // the depth picture resized its buffer
+
+            const std::string path = dir + "/pxround" + std::to_string(w) + (png ? ".png" : ".bmp");
+            ASSERT_EQ(png ? PxSavePng(img, path.c_str()) : PxSaveBmp(img, path.c_str()), 0);
+            CPxImageData24 fromFile;
+            CPxImageHeader* header = nullptr;
+            ASSERT_EQ(fromFile.LoadImageA(path.c_str(), &header, 0), 0);
+            ASSERT_NE(header, nullptr);
+            EXPECT_EQ(header->GetImageType(),
+                      png ? CPxImageHeader::TYPE_PNG : CPxImageHeader::TYPE_BMP);
+            EXPECT_EQ(header->GetWidth(), w);
+            EXPECT_EQ(header->GetHeight(), 7);
+            delete header;
+            EXPECT_EQ(PxDiffCount(img, fromFile), 0);
+            std::remove(path.c_str());
+        }
+    }
+    EXPECT_EQ(PxSaveBmp(CPxImageData24(), "/tmp/x.bmp"), PX_E_EMPTY);
+    CPxImageData24 one;
+    ASSERT_EQ(one.NewImage(1, 1), 0);
+    EXPECT_EQ(PxSaveBmp(one, "/nonexistent/dir/x.bmp"), PX_E_OPEN);
+}
+
+TEST(PxCodecTest, JpegDecodesColourGreyAndProgressive) {
+    CPxImageData24 src;
+    ASSERT_EQ(src.NewImage(40, 24), 0);
+    FillSmooth(src);
+    struct Case {
+        bool grey, progressive;
+        int flag;
+    };
+    for (const Case c : {Case{false, false, 0}, Case{false, true, 0}, Case{true, false, 0},
+                         Case{false, false, CPxImageData24::PX_LOAD_FAST}}) {
+        const auto bytes = MakeJpeg(src, c.grey, c.progressive);
+        CPxImageData24 img;
+        ASSERT_EQ(PxLoadBytes(img, bytes, c.flag), 0);
+        ASSERT_EQ(img.GetWidth(), 40);
+        ASSERT_EQ(img.GetHeight(), 24);
+        if (c.grey) {
+            CPxRGB p{}, s{};
+            img.GetPixel(10, 10, p);
+            src.GetPixel(10, 10, s);
+            EXPECT_EQ(p.r, p.b);
+            EXPECT_NEAR(p.g, s.g, 4);
+        } else {
+            EXPECT_EQ(PxDiffCount(src, img, 8), 0) << c.progressive << c.flag;
+        }
+    }
+}
+
+// Every prefix of a valid file, and every file with a damaged byte, is refused or
+// read without a fault; refused loads leave the picture empty.
+TEST(PxCodecTest, TruncatedAndDamagedFilesAreRefusedCleanly) {
+    CPxImageData24 src;
+    ASSERT_EQ(src.NewImage(19, 13), 0);
+    FillSmooth(src);
+    const std::vector<std::vector<unsigned char>> files = {Encode(src, false), Encode(src, true),
+                                                           MakeJpeg(src, false, false),
+                                                           MakeJpeg(src, false, true)};
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        const auto& full = files[k];
+        for (std::size_t n = 0; n < full.size(); n += (n < 64 ? 1 : 7)) {
+            std::vector<unsigned char> part(full.begin(), full.begin() + n);
+            CPxImageData24 img;
+            ASSERT_EQ(img.NewImage(2, 2), 0);
+            const int rc = PxLoadBytes(img, part);
+            EXPECT_LT(rc, 0) << "file " << k << " cut at " << n;
+            EXPECT_TRUE(img.IsEmpty());
+        }
+        for (std::size_t i = 0; i < full.size(); i += 3) {
+            auto bad = full;
+            bad[i] ^= 0x5A;
+            CPxImageData24 img;
+            const int rc = PxLoadBytes(img, bad);
+            EXPECT_EQ(rc < 0, img.IsEmpty());
+        }
+    }
+}
+
+TEST(PxCodecTest, UnreadableInputGivesClearCodes) {
+    CPxImageData24 img;
+    CPxImageHeader* header = reinterpret_cast<CPxImageHeader*>(&img);  // must be reset
+    EXPECT_EQ(img.LoadImageA(static_cast<const char*>(nullptr), &header, 0), PX_E_ARGUMENT);
+    EXPECT_EQ(header, nullptr);
+    EXPECT_EQ(img.LoadImageA(static_cast<CQrReadStream*>(nullptr), nullptr, 0), PX_E_ARGUMENT);
+    EXPECT_EQ(img.LoadImageA("/nonexistent.png", nullptr, 0), PX_E_OPEN);
+    EXPECT_EQ(PxLoadBytes(img, {}), PX_E_FORMAT);
+    EXPECT_EQ(PxLoadBytes(img, {'G', 'I', 'F', '8', '9', 'a', 0, 0}), PX_E_FORMAT);
+    EXPECT_LT(PxLoadBytes(img, {'B', 'M'}), 0);
+}
+
+// Headers that claim huge pictures are refused before any allocation: the test
+// would run out of memory under the sanitizers otherwise.
+TEST(PxCodecTest, HugeClaimedSizesAreRefused) {
+    auto bmp = [](std::int32_t w, std::int32_t h, std::uint16_t bits) {
+        std::vector<unsigned char> f(54 + 64, 0);
+        auto put32 = [&](std::size_t o, std::uint32_t v) {
+            for (int i = 0; i < 4; ++i)
+                f[o + i] = static_cast<unsigned char>(v >> (8 * i));
+        };
+        f[0] = 'B';
+        f[1] = 'M';
+        put32(2, static_cast<std::uint32_t>(f.size()));
+        put32(10, 54);
+        put32(14, 40);
+        put32(18, static_cast<std::uint32_t>(w));
+        put32(22, static_cast<std::uint32_t>(h));
+        f[26] = 1;
+        f[28] = static_cast<unsigned char>(bits);
+        return f;
+    };
+    struct Case {
+        std::int32_t w, h;
+        std::uint16_t bits;
+    };
+    for (const Case c : {Case{30000, 30000, 24}, Case{0x7FFFFFFF, 1, 24}, Case{1, INT32_MIN, 24},
+                         Case{-5, 5, 24}, Case{0, 5, 24}, Case{8000, 8000, 32}, Case{4, 4, 7}}) {
+        CPxImageData24 img;
+        EXPECT_LT(PxLoadBytes(img, bmp(c.w, c.h, c.bits)), 0) << c.w << "x" << c.h;
+        EXPECT_TRUE(img.IsEmpty());
+    }
+}
+
+// Inputs that once made a decoder misbehave.
+TEST(PxCodecTest, RecordedCrashInputsAreHandled) {
+    const std::filesystem::path dir = PxTestPath("crashes");
+    if (!std::filesystem::exists(dir))
+        GTEST_SKIP() << "no recorded inputs";
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (!entry.is_regular_file() || entry.path().extension() == ".md")
+            continue;
+        CPxImageData24 img;
+        const int rc = img.LoadImageA(entry.path().c_str(), nullptr, 0);
+        EXPECT_EQ(rc < 0, img.IsEmpty()) << entry.path();
+    }
+}
