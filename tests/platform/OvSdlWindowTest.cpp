@@ -1,0 +1,162 @@
+// The on-screen window on a virtual X display: what is presented must reach the
+// display, and the user's resizing and closing must reach the client.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "OvHeadlessFixture.h"
+#include "OvPlatform.h"
+#include "OvVirtualDisplay.h"
+#include "platform/OvX11Probe.h"
+
+namespace {
+
+const CPxRGB kRed{255, 0, 0};
+const CPxRGB kGreen{0, 255, 0};
+const CPxRGB kBlue{0, 0, 255};
+const CPxRGB kWhite{255, 255, 255};
+const CPxRGB kOrange{255, 128, 0};
+
+// Four quadrants and one odd pixel, so that a flipped or shifted picture shows.
+OvTestPicture Quadrants(int width, int height) {
+    OvTestPicture picture(width, height);
+    picture.FillRect(0, 0, width / 2, height / 2, kRed);
+    picture.FillRect(width / 2, 0, width, height / 2, kGreen);
+    picture.FillRect(0, height / 2, width / 2, height, kBlue);
+    picture.FillRect(width / 2, height / 2, width, height, kWhite);
+    picture.Set(3, 2, kOrange);
+    return picture;
+}
+
+// Pumps until the window's pixels at the given points read back as expected from the
+// X server; returns the failures of the last look (empty when everything matched).
+std::vector<std::string> WaitForPixels(COvX11Probe& probe, COvSdlWindow& window,
+                                       const std::vector<std::pair<CPx2DPoint, CPxRGB>>& points) {
+    std::vector<std::string> failures;
+    OvPumpUntil(
+        [&] {
+            failures.clear();
+            for (const auto& [point, colour] : points) {
+                std::vector<CPxRGB> pixel;
+                if (probe.ReadPixels(window.GetNativeWindow(), point.x, point.y, 1, 1, pixel) !=
+                    0) {
+                    failures.push_back("cannot read (" + std::to_string(point.x) + ", " +
+                                       std::to_string(point.y) + ")");
+                } else if (!OvSameColour(pixel[0], colour)) {
+                    failures.push_back(
+                        "(" + std::to_string(point.x) + ", " + std::to_string(point.y) + ") is " +
+                        OvDescribeColour(pixel[0]) + ", expected " + OvDescribeColour(colour));
+                }
+            }
+            return failures.empty();
+        },
+        std::chrono::seconds(10));
+    return failures;
+}
+
+class SdlWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        // Always our own X server, whatever desktop the tests run on.
+        unsetenv("WAYLAND_DISPLAY");
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        s_pDisplay = std::make_unique<OvVirtualDisplay>(640, 480);
+    }
+    static void TearDownTestSuite() { s_pDisplay.reset(); }
+    void SetUp() override {
+        ASSERT_TRUE(s_pDisplay->IsRunning()) << s_pDisplay->GetError();
+        m_pProbe = std::make_unique<COvX11Probe>();
+        ASSERT_TRUE(m_pProbe->IsOpen()) << "cannot connect to " << s_pDisplay->GetName();
+    }
+
+    static std::unique_ptr<OvVirtualDisplay> s_pDisplay;
+    std::unique_ptr<COvX11Probe> m_pProbe;
+};
+std::unique_ptr<OvVirtualDisplay> SdlWindowTest::s_pDisplay;
+
+}  // namespace
+
+TEST_F(SdlWindowTest, PresentedPictureReachesTheDisplay) {
+    COvSdlWindow window;
+    ASSERT_EQ(window.Create("Orvane test", 64, 48), 0);
+    ASSERT_TRUE(window.IsOpen());
+    ASSERT_NE(window.GetNativeWindow(), 0u);
+    RECT rect{};
+    ASSERT_EQ(GetClientRect(&window, &rect), 1);
+    EXPECT_EQ(rect.right, 64);
+    EXPECT_EQ(rect.bottom, 48);
+
+    const OvTestPicture picture = Quadrants(64, 48);
+    ASSERT_EQ(picture.ShowIn(&window), 48);
+    const auto failures = WaitForPixels(*m_pProbe, window,
+                                        {{{5, 5}, kRed},
+                                         {{60, 5}, kGreen},
+                                         {{5, 44}, kBlue},
+                                         {{60, 44}, kWhite},
+                                         {{31, 23}, kRed},
+                                         {{32, 24}, kWhite},
+                                         {{3, 2}, kOrange}});
+    EXPECT_TRUE(failures.empty()) << ::testing::PrintToString(failures);
+
+    // Timers keep running while the pump also serves the window.
+    static int s_ticks = 0;
+    s_ticks = 0;
+    const OvTimerId id =
+        SetTimer(nullptr, 0, 20, [](HWND, unsigned int, OvTimerId, unsigned int) { ++s_ticks; });
+    EXPECT_TRUE(OvPumpUntil([] { return s_ticks >= 3; }, std::chrono::seconds(5)));
+    KillTimer(nullptr, id);
+}
+
+TEST_F(SdlWindowTest, UserResizingChangesTheClientRect) {
+    COvSdlWindow window;
+    ASSERT_EQ(window.Create("Orvane test", 64, 48), 0);
+    ASSERT_EQ(m_pProbe->ResizeWindow(window.GetNativeWindow(), 120, 90), 0);
+    RECT rect{};
+    EXPECT_TRUE(OvPumpUntil([&] {
+        GetClientRect(&window, &rect);
+        return rect.right == 120 && rect.bottom == 90;
+    })) << rect.right
+        << " x " << rect.bottom;
+
+    // A picture of the new size fills the new area.
+    const OvTestPicture picture = Quadrants(120, 90);
+    ASSERT_EQ(picture.ShowIn(&window), 90);
+    const auto failures =
+        WaitForPixels(*m_pProbe, window, {{{5, 5}, kRed}, {{115, 5}, kGreen}, {{115, 85}, kWhite}});
+    EXPECT_TRUE(failures.empty()) << ::testing::PrintToString(failures);
+}
+
+TEST_F(SdlWindowTest, ClosingIsReportedToTheClient) {
+    COvSdlWindow window;
+    ASSERT_EQ(window.Create("Orvane test", 64, 48), 0);
+    int calls = 0;
+    window.SetCloseHandler([&](COvSdlWindow& closing) {
+        ++calls;
+        EXPECT_EQ(&closing, &window);
+        closing.Destroy();
+        OvPostQuit(5);
+    });
+    ASSERT_EQ(m_pProbe->RequestClose(window.GetNativeWindow()), 0);
+    EXPECT_EQ(OvRunMessageLoop(), 5);
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(window.IsCloseRequested());
+    EXPECT_FALSE(window.IsOpen());
+    EXPECT_EQ(window.GetClientSize().width, 0);
+    const OvTestPicture picture = Quadrants(8, 8);
+    const COvPicture block{0, 0, 8, 8, picture.MemoryRow(7), -picture.LineBytes()};
+    EXPECT_EQ(window.Present(block), OV_WND_E_CLOSED);
+
+    // Created again, it is a fresh window.
+    ASSERT_EQ(window.Create("again", 32, 32), 0);
+    EXPECT_FALSE(window.IsCloseRequested());
+}
+
+TEST_F(SdlWindowTest, RefusesBadSizes) {
+    COvSdlWindow window;
+    for (auto [w, h] : {std::pair{0, 10}, {10, 0}, {-1, 10}, {OV_MAX_WINDOW_SIDE + 1, 10}}) {
+        EXPECT_EQ(window.Create("bad", w, h), OV_WND_E_ARGUMENT) << w << " x " << h;
+    }
+    EXPECT_FALSE(window.IsOpen());
+}

@@ -1,0 +1,38 @@
+// A virtual X display for tests of on-screen windows: starts an X server that draws
+// into memory (Xvfb) on a free display number and points $DISPLAY at it for the whole
+// process; stops the server and restores $DISPLAY when destroyed. Needs the Xvfb
+// program (Debian package xvfb, installed by scripts/deps.sh).
+#ifndef ORVANE_TESTS_OVVIRTUALDISPLAY_H
+#define ORVANE_TESTS_OVVIRTUALDISPLAY_H
+
+#include <sys/types.h>
+
+#include <string>
+
+class OvVirtualDisplay {
+public:
+    // Starts the server with one screen of width x height pixels at 24 bits; waits at
+    // most 20 seconds for it to accept connections.
+    explicit OvVirtualDisplay(int width = 1024, int height = 768);
+    ~OvVirtualDisplay();
+    OvVirtualDisplay(const OvVirtualDisplay&) = delete;
+    OvVirtualDisplay& operator=(const OvVirtualDisplay&) = delete;
+
+    bool IsRunning() const { return m_Pid > 0; }
+    // Why the server is not running ("" when it is).
+    const std::string& GetError() const { return m_strError; }
+    // The display name, as ":99".
+    const std::string& GetName() const { return m_strName; }
+
+private:
+    void Start(int width, int height);
+    void Stop();
+
+    pid_t m_Pid = -1;
+    std::string m_strName;
+    std::string m_strError;
+    bool m_bHadDisplay = false;
+    std::string m_strOldDisplay;
+};
+
+#endif
