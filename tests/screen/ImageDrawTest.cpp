@@ -1,0 +1,239 @@
+// The drawing surface: geometry, background composition and placements, the frame
+// start and the copy to a window.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "ScreenFixture.h"
+#include "screen/OvImageDraw.h"
+
+using namespace ovscreentest;
+
+namespace {
+
+const CPxRGB kBack{0x10, 0x20, 0x40};
+
+// A picture whose every pixel tells where it came from: red the row, green the column.
+CPxRGB Gradient(int x, int y) {
+    return CPxRGB{y & 0xFF, x & 0xFF, 0x80};
+}
+
+// Composes a background on a fresh surface as the screen does: colour, then picture.
+struct Composed {
+    LoggedControl log;
+    COvImageDraw surface;
+    int result = 0;
+
+    Composed(int width, int height, const CPxRGB& colour, const std::string& path, int mode,
+             int flags) {
+        surface.Init(&log.control, width, height);
+        surface.m_BackColor = colour;
+        surface.FillBackColor();
+        result = surface.MakeBackImage(mode, flags, path.c_str(), width, height);
+        surface.ClearCanvas();
+    }
+    // The first pixel of the frame picture that differs from expected, or "".
+    std::string FirstMismatch(const std::function<std::string(int, int)>& expected) const {
+        for (int y = 0; y < surface.m_Size.height; ++y) {
+            for (int x = 0; x < surface.m_Size.width; ++x) {
+                const std::string got = PixelOf(surface.m_ZImage, x, y);
+                const std::string want = expected(x, y);
+                if (got != want) {
+                    return "(" + std::to_string(x) + ", " + std::to_string(y) + "): " + got +
+                           " instead of " + want;
+                }
+            }
+        }
+        return "";
+    }
+};
+
+}  // namespace
+
+TEST(ImageDraw, GeometryFollowsTheSize) {
+    struct Case {
+        int width, height, lineBytes, centreX, centreY;
+    };
+    const Case cases[] = {
+        {1, 1, 4, 0, 0}, {4, 3, 12, 2, 1}, {5, 2, 16, 2, 1}, {301, 201, 904, 150, 100}};
+    LoggedControl log;
+    for (const Case& c : cases) {
+        COvImageDraw surface;
+        ASSERT_EQ(surface.Init(&log.control, c.width, c.height), 0);
+        EXPECT_EQ(surface.m_nLineBytes, c.lineBytes) << c.width;
+        EXPECT_EQ(surface.m_Center.x, c.centreX);
+        EXPECT_EQ(surface.m_Center.y, c.centreY);
+        EXPECT_EQ(surface.m_ZImage.GetLineBytes(), c.lineBytes);
+        // Resizing stores the same geometry.
+        ASSERT_EQ(surface.ResizeScreen(c.height, c.width, nullptr), 0);
+        EXPECT_EQ(surface.m_Size.width, c.height);
+        EXPECT_EQ(surface.m_Center.y, c.width / 2);
+    }
+    // A picture the imaging library refuses leaves no geometry behind.
+    COvImageDraw huge;
+    EXPECT_NE(huge.Init(&log.control, 1 << 20, 1 << 20), 0);
+    EXPECT_EQ(huge.m_Size.width, 0);
+    EXPECT_EQ(huge.m_nLineBytes, 0);
+}
+
+TEST(ImageDraw, FrameStartLaysTheBackgroundAndResetsDepth) {
+    LoggedControl log;
+    COvImageDraw surface;
+    ASSERT_EQ(surface.Init(&log.control, 7, 5), 0);
+    // Plain black keeps no composed background: the frame starts all zero.
+    surface.m_BackColor = CPxRGB{0, 0, 0};
+    EXPECT_EQ(surface.FillBackColor(), 0);
+    EXPECT_TRUE(surface.m_BackScreen.IsEmpty());
+    std::memset(surface.m_ZImage.GetData(), 0x5A, 5u * surface.m_nLineBytes);
+    float* depth = surface.m_ZImage.GetBuffer().GetStart();
+    ASSERT_NE(depth, nullptr);
+    for (int i = 0; i < 35; ++i)
+        depth[i] = 1.0f;
+    surface.ClearCanvas();
+    for (int i = 0; i < 5 * surface.m_nLineBytes; ++i) {
+        ASSERT_EQ(surface.m_ZImage.GetData()[i], 0) << i;
+    }
+    for (int i = 0; i < 35; ++i) {
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, &depth[i], sizeof bits);
+        ASSERT_EQ(bits, 0x7F7FFFFFu) << i;
+    }
+    // A colour is composed once and copied at every frame start.
+    surface.m_BackColor = kBack;
+    EXPECT_EQ(surface.FillBackColor(), 0);
+    EXPECT_FALSE(surface.m_BackScreen.IsEmpty());
+    surface.ClearCanvas();
+    EXPECT_EQ(PixelOf(surface.m_ZImage, 0, 0), Hex(kBack));
+    EXPECT_EQ(PixelOf(surface.m_ZImage, 6, 4), Hex(kBack));
+}
+
+TEST(ImageDraw, PicturesArePlacedByTheirMode) {
+    struct Case {
+        const char* name;
+        int width, height;  // surface
+        int picW, picH;     // picture
+        int mode;
+        std::function<std::string(int, int)> expected;
+    };
+    const std::string back = Hex(kBack);
+    // Where a 1:1 picture at (left, top) of w x h shows, its pixel; elsewhere the colour.
+    auto at = [back](int left, int top, int w, int h) {
+        return [=](int x, int y) {
+            const int px = x - left, py = y - top;
+            return (px >= 0 && px < w && py >= 0 && py < h) ? Hex(Gradient(px, py)) : back;
+        };
+    };
+    const Case cases[] = {
+        {"stretched at its own size", 64, 40, 64, 40, 0, at(0, 0, 64, 40)},
+        {"centred, larger than the surface", 50, 30, 80, 41, 1, at(-15, -5, 80, 41)},
+        {"lower-left", 300, 201, 40, 60, 2, at(0, 141, 40, 60)},
+        {"tiled, partial copies at the edges", 130, 50, 60, 20, 3,
+         [](int x, int y) { return Hex(Gradient(x % 60, y % 20)); }},
+    };
+    for (const Case& c : cases) {
+        const std::string path = WritePicture(c.picW, c.picH, Gradient);
+        Composed composed(c.width, c.height, kBack, path, c.mode, 0);
+        EXPECT_EQ(composed.result, 0) << c.name;
+        EXPECT_EQ(composed.FirstMismatch(c.expected), "") << c.name;
+        std::remove(path.c_str());
+    }
+    // Stretching scales the picture over the whole surface.
+    const std::string plain = WritePicture(3, 2, [](int, int) { return CPxRGB{200, 10, 30}; });
+    Composed stretched(90, 50, kBack, plain, 0, 0);
+    EXPECT_EQ(stretched.FirstMismatch([](int, int) { return Hex(CPxRGB{200, 10, 30}); }), "");
+    std::remove(plain.c_str());
+}
+
+TEST(ImageDraw, ReleasedPictureIsDecodedAgainOnResize) {
+    const std::string path = WritePicture(20, 10, Gradient);
+    Composed composed(60, 30, CPxRGB{0, 0, 0}, path, 1, OV_BACK_RELEASE_IMAGE);
+    ASSERT_EQ(composed.result, 0);
+    COvImageDraw& surface = composed.surface;
+    // Black with a released picture: the composed background stays, the picture goes.
+    EXPECT_TRUE(surface.m_BackImage.IsEmpty());
+    EXPECT_FALSE(surface.m_BackScreen.IsEmpty());
+    EXPECT_EQ(PixelOf(surface.m_ZImage, 20, 10), Hex(Gradient(0, 0)));
+
+    ASSERT_EQ(surface.ResizeScreen(80, 50, path.c_str()), 0);
+    EXPECT_TRUE(surface.m_BackImage.IsEmpty());
+    surface.ClearCanvas();
+    EXPECT_EQ(PixelOf(surface.m_ZImage, 30, 20), Hex(Gradient(0, 0)));
+    EXPECT_EQ(PixelOf(surface.m_ZImage, 49, 29), Hex(Gradient(19, 9)));
+    EXPECT_EQ(PixelOf(surface.m_ZImage, 29, 20), "#000000");
+
+    // The file is gone: the resize reports the decoder's code, logs the path, and later
+    // resizes no longer try the file.
+    std::remove(path.c_str());
+    const int code = surface.ResizeScreen(40, 40, path.c_str());
+    EXPECT_LT(code, 0);
+    EXPECT_TRUE(composed.log.Logged({"COvImageDraw", "MakeBackImage", path}));
+    EXPECT_EQ(surface.m_nBackFlags & OV_BACK_RELEASE_IMAGE, 0);
+    EXPECT_EQ(surface.ResizeScreen(41, 40, path.c_str()), 0);
+}
+
+TEST(ImageDraw, UndecodablePictureLeavesThePlainColour) {
+    const std::string path = TempPath("ovscreenbad", ".png");
+    {
+        std::ofstream out(path);
+        out << "not a picture";
+    }
+    Composed composed(30, 20, kBack, path, 1, OV_BACK_RELEASE_IMAGE | OV_BACK_LOAD_OPTION);
+    EXPECT_LT(composed.result, 0);
+    EXPECT_TRUE(composed.log.Logged({"COvImageDraw", "MakeBackImage", path}));
+    EXPECT_EQ(composed.surface.m_nBackFlags, OV_BACK_LOAD_OPTION);
+    EXPECT_EQ(composed.FirstMismatch([](int, int) { return Hex(kBack); }), "");
+    std::remove(path.c_str());
+}
+
+TEST(ImageDraw, BackgroundThatCannotBeAllocatedLeavesThePlainColour) {
+    LoggedControl log;
+    COvImageDraw surface;
+    ASSERT_EQ(surface.Init(&log.control, 12, 8), 0);
+    // A size the imaging library refuses stands for memory that cannot be had.
+    surface.m_Size = OV_SIZE(1 << 20, 1 << 20);
+    surface.m_BackColor = kBack;
+    EXPECT_EQ(surface.FillBackColor(), -10000);
+    EXPECT_TRUE(surface.m_BackScreen.IsEmpty());
+    EXPECT_TRUE(log.Logged({"COvImageDraw", "FillBackColor", "-10000"}));
+
+    // A picture cannot be composed either; nothing is drawn out of bounds.
+    const std::string path = WritePicture(4, 4, Gradient);
+    EXPECT_EQ(surface.MakeBackImage(3, 0, path.c_str(), 12, 8), 0);
+    std::remove(path.c_str());
+
+    // The frame start still shows the colour.
+    surface.ClearCanvas();
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 12; ++x)
+            ASSERT_EQ(PixelOf(surface.m_ZImage, x, y), Hex(kBack));
+    }
+}
+
+TEST(ImageDraw, CopyToTheWindowIsClippedToThePicture) {
+    LoggedControl log;
+    COvImageDraw surface;
+    ASSERT_EQ(surface.Init(&log.control, 6, 4), 0);
+    surface.m_BackColor = kBack;
+    surface.FillBackColor();
+    surface.ClearCanvas();
+    surface.m_ZImage.SetPixel(5, 0, CPxRGB{255, 255, 255});
+
+    // The window is larger than the picture: only the picture's part is copied.
+    COvMemoryWindow window(10, 9);
+    HDC dc = GetDC(&window);
+    ASSERT_NE(dc, nullptr);
+    EXPECT_EQ(surface.DrawImage(RECT{0, 0, 10, 9}, dc), 0);
+    ReleaseDC(&window, dc);
+    EXPECT_EQ(PixelOf(window, 0, 0), Hex(kBack));
+    EXPECT_EQ(PixelOf(window, 5, 0), "#ffffff");
+    EXPECT_EQ(PixelOf(window, 5, 3), Hex(kBack));
+    EXPECT_EQ(PixelOf(window, 6, 0), "#000000");
+    EXPECT_EQ(PixelOf(window, 0, 4), "#000000");
+
+    // A failed copy is logged and still answers 0.
+    EXPECT_EQ(surface.DrawImage(RECT{0, 0, 6, 4}, nullptr), 0);
+    EXPECT_TRUE(log.Logged({"COvImageDraw", "DrawImage", "-50004", "::SetDIBitsToDevice"}));
+}

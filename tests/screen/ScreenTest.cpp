@@ -1,0 +1,365 @@
+// The screen's cameras, update cycle, timers, read level and hit tests.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ScreenFixture.h"
+#include "data/OvMemManager.h"
+
+using namespace ovscreentest;
+
+namespace {
+
+const CPxRGB kRed{255, 0, 0};
+const CPxRGB kBlue{0, 0, 255};
+
+// A 640 x 480 memory window, a scene, one default camera, and a running screen.
+struct Stage {
+    LoggedControl log;
+    COvMemoryWindow window{640, 480};
+    COvScene scene;
+    COvCamera camera;
+    COvScreen screen;
+
+    Stage() {
+        scene.Init(&log.control);
+        InitDefaultCamera(camera, log.control);
+        screen.Init(&log.control, &window, CPxRGB{0, 0, 0}, nullptr, 0, 0);
+        scene.AddCamera(&camera);
+        screen.AddCamera(&camera);
+    }
+    ~Stage() {
+        screen.Exit();
+        scene.Exit();
+    }
+    ProbeObject& Add(ProbeObject& object, COv3DPoint pos, COvSize3D size, CPxRGB colour = kRed) {
+        object.Place(log.control, pos, size, 1, colour);
+        scene.AddObject(&object);
+        return object;
+    }
+    // The displayed objects, farthest first.
+    std::vector<COvObject*> Displayed() {
+        std::vector<COvObject*> objects;
+        for (int i = 0; i < screen.GetDisplayedObjectCount(); ++i) {
+            COvObject* object = nullptr;
+            if (screen.GetDisplayedObject(i, object, nullptr, nullptr) == 0) {
+                objects.push_back(object);
+            }
+        }
+        return objects;
+    }
+};
+
+// Pumps until the screen's timer ran at least once (or a second has passed).
+int PumpOneTick() {
+    int ticks = 0;
+    for (int i = 0; i < 50 && ticks == 0; ++i)
+        ticks += OvPumpMessages(100);
+    return ticks;
+}
+
+}  // namespace
+
+TEST(Screen, BeforeInit) {
+    COvScreen screen;
+    screen.SetBackColor(CPxRGB{9, 9, 9});
+    EXPECT_EQ(Hex(screen.GetBackColor()), "#000000");
+    EXPECT_EQ(screen.GetSize().width, 0);
+    EXPECT_EQ(screen.GetCenter().x, 0);
+    EXPECT_EQ(screen.GetCanvas(), nullptr);
+    EXPECT_EQ(screen.UpdateCanvas(), 0);
+    EXPECT_EQ(screen.GetUpdateInterval(), -1);
+    EXPECT_EQ(screen.GetReadLevel(), 1);
+    COvObject* object = nullptr;
+    EXPECT_EQ(screen.GetDisplayedObject(0, object, nullptr, nullptr), -1);
+    EXPECT_EQ(screen.GetObjectAtPos(OV_2DPOINT(0, 0)), nullptr);
+    EXPECT_EQ(screen.Init(nullptr, nullptr, CPxRGB{0, 0, 0}, nullptr, 0, 0), -10004);
+}
+
+TEST(Screen, InitSizesToTheWindowAndStartsTheTimer) {
+    LoggedControl log;
+    COvMemoryWindow window(301, 200);
+    COvScreen screen;
+    screen.SetReadLevel(7);
+    ASSERT_EQ(screen.Init(&log.control, &window, CPxRGB{300, -4, 17}, "", 9, 0), 0);
+    EXPECT_EQ(screen.GetSize().width, 301);
+    EXPECT_EQ(screen.GetCenter().x, 150);
+    EXPECT_EQ(screen.GetCenter().y, 100);
+    EXPECT_EQ(Hex(screen.GetBackColor()), "#ff0011");
+    EXPECT_EQ(screen.GetBackImageDrawMode(), 9);
+    EXPECT_STREQ(screen.GetBackImage(), "");
+    EXPECT_EQ(screen.GetReadLevel(), 0);
+    EXPECT_EQ(screen.GetWindow(), &window);
+    // No objects: the slow check runs.
+    EXPECT_EQ(screen.GetUpdateInterval(), -1);
+    ASSERT_EQ(screen.ReDraw(), 0);
+    EXPECT_EQ(PixelOf(window, 300, 199), "#ff0011");
+
+    // Without a window the screen has no area and ReDraw has nowhere to go.
+    COvScreen headless;
+    ASSERT_EQ(headless.Init(&log.control, nullptr, CPxRGB{0, 0, 0}, nullptr, 0, 0), 0);
+    EXPECT_EQ(headless.GetSize().width, 0);
+    EXPECT_EQ(headless.ReDraw(), -52000);
+    EXPECT_TRUE(log.Logged({"COvScreen", "WindowDraw", "-52000", "GetDC"}));
+}
+
+TEST(Screen, CamerasMoveBetweenScreensWithTheirEvents) {
+    LoggedControl log;
+    ScreenJournal journal(log.control);
+    COvMemoryWindow window(100, 100);
+    COvScreen first, second;
+    COvCamera one, two;
+    std::map<const void*, std::string> names = {
+        {&first, "A"}, {&second, "B"}, {&one, "one"}, {&two, "two"}};
+    journal.name = [&](const void* p) { return names[p]; };
+    first.Init(&log.control, &window, CPxRGB{0, 0, 0}, nullptr, 0, 0);
+    second.Init(&log.control, &window, CPxRGB{0, 0, 0}, nullptr, 0, 0);
+    InitDefaultCamera(one, log.control);
+    InitDefaultCamera(two, log.control);
+
+    first.AddCamera(&one);
+    first.AddCamera(&one);  // already here
+    first.AddCamera(nullptr);
+    first.AddCamera(&two);
+    EXPECT_EQ(journal.Take(), (std::vector<std::string>{"added:A:one", "added:A:two"}));
+    EXPECT_EQ(first.GetCameraList()->GetCount(), 2);
+    EXPECT_EQ(one.GetScreen(), &first);
+
+    second.AddCamera(&one);
+    EXPECT_EQ(journal.Take(), (std::vector<std::string>{"removed:A:one", "added:B:one"}));
+    EXPECT_EQ(one.GetScreen(), &second);
+    EXPECT_EQ(first.GetCameraList()->GetCount(), 1);
+
+    first.RemoveCamera(&one);  // not on this screen
+    EXPECT_TRUE(journal.Take().empty());
+    second.AddCamera(&two);
+    first.AddCamera(&one);
+    journal.Take();
+    first.AddCamera(&two);
+    // Last added first.
+    first.RemoveAllCameras();
+    EXPECT_EQ(journal.Take(), (std::vector<std::string>{"removed:B:two", "added:A:two",
+                                                        "removed:A:two", "removed:A:one"}));
+    EXPECT_EQ(one.GetScreen(), nullptr);
+    EXPECT_EQ(first.GetCameraList()->GetCount(), 0);
+}
+
+TEST(Screen, AddingACameraStopsTheTimerUntilTheNextUpdate) {
+    Stage stage;
+    ProbeObject a;
+    a.interval = 300;
+    stage.Add(a, OV_3DPOINT(0, 0, 0), OV_SIZE3D(10, 10));
+    stage.scene.Update();
+    EXPECT_EQ(stage.screen.GetUpdateInterval(), 300);
+    COvCamera other;
+    InitDefaultCamera(other, stage.log.control);
+    stage.screen.AddCamera(&other);
+    // Stopped: pumping runs nothing of this screen; the interval keeps its value.
+    EXPECT_EQ(OvPumpMessages(350), 0);
+    EXPECT_EQ(stage.screen.GetUpdateInterval(), 300);
+    stage.screen.UpdateCanvas();
+    EXPECT_EQ(PumpOneTick(), 1);
+}
+
+TEST(Screen, TimerRunsAtTheShortestPeriodAskedFor) {
+    Stage stage;
+    ProbeObject slow, fast, hidden, idle;
+    slow.interval = 500;
+    fast.interval = 200;
+    hidden.interval = 20;  // hidden objects do not count
+    idle.interval = -5;    // neither do failures
+    stage.Add(slow, OV_3DPOINT(-20, 0, 0), OV_SIZE3D(5, 5));
+    stage.Add(fast, OV_3DPOINT(20, 0, 0), OV_SIZE3D(5, 5));
+    stage.Add(hidden, OV_3DPOINT(0, 20, 0), OV_SIZE3D(5, 5));
+    stage.Add(idle, OV_3DPOINT(0, -20, 0), OV_SIZE3D(5, 5));
+    hidden.SetVisible(0);
+    stage.scene.Update();
+    EXPECT_EQ(stage.screen.GetUpdateInterval(), 200);
+    EXPECT_EQ(hidden.log.prepared, 0);
+    EXPECT_EQ(fast.log.prepared, fast.log.unprepared);
+
+    // Each tick updates the canvas and redraws the window.
+    const long long presents = stage.window.GetPresentCount();
+    const int prepared = fast.log.prepared;
+    ASSERT_EQ(PumpOneTick(), 1);
+    EXPECT_EQ(fast.log.prepared, prepared + 1);
+    EXPECT_EQ(fast.log.drawn, fast.log.unprepared);
+    EXPECT_EQ(stage.window.GetPresentCount(), presents + 1);
+
+    // Nobody asks any more: the slow check neither draws nor touches the window.
+    fast.interval = slow.interval = 0;
+    stage.scene.Update();
+    EXPECT_EQ(stage.screen.GetUpdateInterval(), -1);
+    const long long after = stage.window.GetPresentCount();
+    const int drawn = fast.log.drawn;
+    EXPECT_EQ(OvPumpMessages(2500), 1);
+    EXPECT_EQ(fast.log.drawn, drawn);
+    EXPECT_EQ(stage.window.GetPresentCount(), after);
+}
+
+TEST(Screen, ReadLevelIsClampedWhenDrawing) {
+    Stage stage;
+    struct Case {
+        int level, threads;
+    };
+    for (const Case c : {Case{25, 10}, Case{-3, 1}, Case{0, 1}, Case{4, 4}}) {
+        stage.screen.SetReadLevel(c.level);
+        EXPECT_EQ(stage.screen.GetReadLevel(), c.level);
+        stage.screen.UpdateCanvas();
+        EXPECT_EQ(stage.log.control.m_pMemManager->GetThreadLimit(), c.threads) << c.level;
+    }
+}
+
+TEST(Screen, UnchangedViewIsNeitherMergedNorSorted) {
+    Stage stage;
+    ProbeObject near, far;
+    stage.Add(near, OV_3DPOINT(-20, 0, 0), OV_SIZE3D(5, 5));
+    stage.Add(far, OV_3DPOINT(20, 0, 100), OV_SIZE3D(5, 5));
+    stage.scene.Update();
+    ASSERT_EQ(stage.Displayed(), (std::vector<COvObject*>{&far, &near}));
+
+    // Swap the depths behind the screen's back: an unchanged view keeps its order.
+    const CPtrList* objects = stage.camera.GetVirtualObject();
+    auto* first = static_cast<COvVirtualObject*>(objects->GetHead());
+    auto* second = static_cast<COvVirtualObject*>(objects->GetTail());
+    first->Set3DPoint(OV_3DPOINT(0, 0, 900));
+    second->Set3DPoint(OV_3DPOINT(0, 0, 100));
+    stage.screen.UpdateCanvas();
+    EXPECT_EQ(stage.Displayed(), (std::vector<COvObject*>{&far, &near}));
+
+    // A marked camera makes the next update merge and sort again.
+    stage.camera.CameraUpdateOn(1);
+    stage.screen.UpdateCanvas();
+    EXPECT_EQ(stage.Displayed(), (std::vector<COvObject*>{&near, &far}));
+    EXPECT_EQ(stage.camera.IsUpdated(), 0);
+}
+
+TEST(Screen, HitTestsFindShownObjectsInDepthOrder) {
+    Stage stage;
+    ProbeObject back, front, hidden, aside;
+    COvLineObject line;
+    // Depth 400 and 300, both centred on the canvas centre (320, 240).
+    stage.Add(front, OV_3DPOINT(0, 0, 0), OV_SIZE3D(3, 3));   // 20 x 20 pixels
+    stage.Add(back, OV_3DPOINT(0, 0, 100), OV_SIZE3D(8, 8));  // 40 x 40 pixels
+    stage.Add(hidden, OV_3DPOINT(0, 0, 50), OV_SIZE3D(6, 6));
+    stage.Add(aside, OV_3DPOINT(31, 0, 0), OV_SIZE3D(3, 3));  // centred at x 526
+    hidden.SetVisible(0);
+    line.Init(&stage.log.control, OV_3DPOINT(-10, 0, -10), OV_3DPOINT(10, 0, -10),
+              COvLineStyle{2, kBlue, 0, 0, 0}, 0, 1, nullptr);
+    stage.scene.AddObject(&line);
+    stage.scene.Update();
+
+    EXPECT_EQ(stage.Displayed(), (std::vector<COvObject*>{&back, &hidden, &front, &aside, &line}));
+    struct Case {
+        int x, y;
+        COvObject* top;
+        std::vector<COvObject*> all;
+    };
+    const Case cases[] = {
+        {320, 240, &front, {&back, &front}},
+        {310, 230, &front, {&back, &front}},  // the 20-pixel box reaches 310..330
+        {309, 240, &back, {&back}},
+        {300, 260, &back, {&back}},  // the 40-pixel box reaches 300..340
+        {299, 240, nullptr, {}},
+        {536, 250, &aside, {&aside}},
+        {516, 240, &aside, {&aside}},
+        {515, 240, nullptr, {}},
+        {5, 5, nullptr, {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(stage.screen.GetObjectAtPos(OV_2DPOINT(c.x, c.y)), c.top) << c.x << "," << c.y;
+        COvObjectList list;
+        list.Add(&line);  // entries already there stay and count
+        const int count = stage.screen.GetAllObjectsAtPos(OV_2DPOINT(c.x, c.y), &list);
+        EXPECT_EQ(count, static_cast<int>(c.all.size()) + 1);
+        std::vector<COvObject*> found;
+        for (void* pos = list.Begin(); pos != list.End();)
+            found.push_back(list.GetNext(pos));
+        found.erase(found.begin());
+        EXPECT_EQ(found, c.all) << c.x << "," << c.y;
+    }
+    EXPECT_EQ(stage.screen.GetAllObjectsAtPos(OV_2DPOINT(0, 0), nullptr), -10005);
+
+    // The displayed entries: top-left corner and size, hidden ones included.
+    COvObject* object = nullptr;
+    CPx2DPoint pos{0, 0};
+    COvSize size{0, 0};
+    ASSERT_EQ(stage.screen.GetDisplayedObject(0, object, &pos, &size), 0);
+    EXPECT_EQ(object, &back);
+    EXPECT_EQ(pos.x, 300);
+    EXPECT_EQ(pos.y, 220);
+    EXPECT_EQ(size.width, 40);
+    ASSERT_EQ(stage.screen.GetDisplayedObject(1, object, nullptr, nullptr), 0);
+    EXPECT_EQ(object, &hidden);
+    object = &line;
+    EXPECT_EQ(stage.screen.GetDisplayedObject(-1, object, &pos, &size), -1);
+    EXPECT_EQ(stage.screen.GetDisplayedObject(5, object, &pos, &size), -1);
+    EXPECT_EQ(object, &line);
+    stage.scene.RemoveObject(&line);
+}
+
+TEST(Screen, IsObjectInTellsWhatCannotBeSeen) {
+    Stage stage;  // 640 x 480
+    struct Case {
+        double z;
+        int x, y, w, h;
+        int hidden;
+    };
+    const Case cases[] = {
+        {0.0, 320, 240, 10, 10, 1}, {-1.0, 320, 240, 10, 10, 1},    {1.0, 320, 240, 10, 10, 0},
+        {5.0, -5, 240, 10, 10, 1},  {5.0, -4, 240, 10, 10, 0},      {5.0, 645, 240, 10, 10, 1},
+        {5.0, 644, 240, 10, 10, 0}, {5.0, 320, -5, 10, 10, 1},      {5.0, 320, 485, 10, 10, 1},
+        {5.0, 320, 484, 10, 10, 0}, {5.0, -2147483647, 0, 2, 2, 1},
+    };
+    for (const Case& c : cases) {
+        CPx2DPoint point{c.x, c.y};
+        COvSize size{c.w, c.h};
+        EXPECT_EQ(stage.screen.IsObjectIn(c.z, &point, &size), c.hidden)
+            << c.z << " " << c.x << "," << c.y;
+    }
+}
+
+TEST(Screen, QueriesNeverReadObjectsACameraReleased) {
+    Stage stage;
+    ProbeObject object;
+    stage.Add(object, OV_3DPOINT(0, 0, 0), OV_SIZE3D(3, 3));
+    stage.scene.Update();
+    ASSERT_EQ(stage.screen.GetObjectAtPos(OV_2DPOINT(320, 240)), &object);
+
+    // The camera rebuilds its view (releasing what the screen merged) and the flag is
+    // cleared by the client before the screen sees it.
+    object.SetPos(OV_3DPOINT(31, 0, 0));
+    stage.camera.UpdateObject();
+    stage.camera.CameraUpdateOn(0);
+    EXPECT_EQ(stage.screen.GetObjectAtPos(OV_2DPOINT(320, 240)), nullptr);
+    EXPECT_EQ(stage.screen.GetObjectAtPos(OV_2DPOINT(526, 240)), &object);
+    COvObjectList list;
+    EXPECT_EQ(stage.screen.GetAllObjectsAtPos(OV_2DPOINT(526, 240), &list), 1);
+    COvObject* found = nullptr;
+    CPx2DPoint pos{0, 0};
+    ASSERT_EQ(stage.screen.GetDisplayedObject(0, found, &pos, nullptr), 0);
+    EXPECT_EQ(pos.x, 516);
+
+    // The canvas update draws the new objects, whatever the flags say.
+    stage.camera.UpdateObject();
+    stage.camera.CameraUpdateOn(0);
+    const int drawn = object.log.drawn;
+    stage.screen.Update();
+    EXPECT_EQ(object.log.drawn, drawn + 1);
+
+    // A camera that leaves (or is destroyed) takes its objects off the screen.
+    {
+        COvCamera transient;
+        InitDefaultCamera(transient, stage.log.control);
+        stage.scene.AddCamera(&transient);
+        stage.screen.AddCamera(&transient);
+        stage.scene.Update();
+        EXPECT_EQ(stage.screen.GetDisplayedObjectCount(), 2);
+    }
+    EXPECT_EQ(stage.screen.GetAllObjectsAtPos(OV_2DPOINT(526, 240), &list), 2);
+    stage.screen.Exit();
+    EXPECT_EQ(stage.screen.GetDisplayedObjectCount(), 0);
+    EXPECT_EQ(stage.screen.GetObjectAtPos(OV_2DPOINT(526, 240)), nullptr);
+}
