@@ -33,10 +33,12 @@ public:
     int DrawImage(CPxImageData24* src, int x, int y, int width, int height);
 
     // Draws the segment from the centre of pixel (x1, y1) to the centre of pixel
-    // (x2, y2) as a band `lineWidth` pixels wide (a width below 1 counts as 1) with
-    // square-cut ends at the end points. A pixel is covered by the share of its area
-    // inside the band, measured with 4x4 samples, and blended with the colour by that
-    // share. A zero-length segment draws nothing. Returns 0.
+    // (x2, y2) as a band `lineWidth` pixels wide (a width below 1 counts as 1) whose
+    // square ends reach half the width beyond the end points, so that a horizontal or
+    // vertical line of odd width covers whole pixels from end to end. A pixel is
+    // blended with the colour by the share of its 4 x 4 samples, at (x + (i + 0.5) / 4,
+    // y + (j + 0.5) / 4), inside the band. A zero-length segment draws nothing.
+    // Returns 0.
     int DrawLine(int x1, int y1, int x2, int y2, int lineWidth, const CPxRGB& color);
 
     // Fills the triangle whose corners are the centres of the three pixels, in either
