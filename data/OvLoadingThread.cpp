@@ -155,14 +155,13 @@ int COvLoadingThread::Start(const COvLoadingContext* context, std::atomic<bool>*
 
         int size = 0;
         void* data = OvLoadData(info, *context->pStreamCreators, handlers, &size);
-        // The record comes back with our own lock, so that it cannot be trimmed away
-        // and freed before we are done with it.
-        COvMemData* rec = context->pCache->MakeRecord(info, data, size, "COvLoadingThread");
+        const bool recorded =
+            context->pCache->MakeRecord(info, data, size, "COvLoadingThread", 0) != nullptr;
+        // Cancelled while loading: the fresh record must not stay behind.
         const bool cancelled = context->pCue->FinishOwn(info) != 0;
-        if (rec != nullptr) {
+        if (recorded) {
             if (cancelled)
-                context->pCache->RemoveRecord(rec);
-            rec->UnLock(&handlers);
+                context->pCache->RemoveOwn(info);
             continue;
         }
         OvDataLog(context->pControl, "COvLoadingThread", "Start", -55001, "MakeMemData()", 0);

@@ -154,7 +154,7 @@ void COvMemCache::Insert(COvMemData* rec, const COvDataInfo& info) {
 }
 
 COvMemData* COvMemCache::MakeRecord(const COvDataInfo& info, void* data, int size,
-                                    const char* className) {
+                                    const char* className, int callerLocks) {
     COvMemData* rec = new (std::nothrow) COvMemData;
     if (rec == nullptr) {
         OvDataLog(m_pControl, className, "MakeMemData", -10000,
@@ -162,7 +162,7 @@ COvMemData* COvMemCache::MakeRecord(const COvDataInfo& info, void* data, int siz
         return nullptr;
     }
     rec->m_Info = info;
-    rec->m_nLock = 1;
+    rec->m_nLock = callerLocks;
     rec->m_nSize = data != nullptr && size > 0 ? size : 0;
     rec->m_pData = data;
     rec->m_pNext = nullptr;
@@ -182,12 +182,10 @@ bool COvMemCache::Remove(COvDataInfo& info) {
     return true;
 }
 
-bool COvMemCache::RemoveRecord(COvMemData* rec) {
-    std::lock_guard<std::recursive_mutex> guard(m_Lock);
-    if (rec == nullptr || rec->m_pNext == nullptr)
-        return false;
-    Evict(rec);
-    return true;
+bool COvMemCache::RemoveOwn(const COvDataInfo& info) {
+    COvDataInfo own = info;
+    own.m_nFlags = 0;
+    return Remove(own);
 }
 
 void COvMemCache::RemoveAll() {

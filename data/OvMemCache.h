@@ -48,16 +48,19 @@ public:
     // most recently used record under info's identity number (and name when shared)
     // and adds the cache's lock. A record cached under the same number is dropped.
     void Insert(COvMemData* rec, const COvDataInfo& info);
-    // Makes a record for data (null: a failed load, remembered with size 0) holding
-    // the caller's lock and inserts it. Null when the record cannot be allocated
-    // (logged for className as "MakeMemData", -10000); data is then not taken.
-    COvMemData* MakeRecord(const COvDataInfo& info, void* data, int size, const char* className);
+    // Makes a record for data (null: a failed load, remembered with size 0) with
+    // callerLocks locks of the caller's and inserts it. Null when the record cannot
+    // be allocated (logged for className as "MakeMemData", -10000); data is then not
+    // taken. Without a caller's lock the record may be gone at once: the result then
+    // only tells success.
+    COvMemData* MakeRecord(const COvDataInfo& info, void* data, int size, const char* className,
+                           int callerLocks);
     // Drops the record found for info (without locking it), sets info's identity
     // number to 0; false when there is none. Holders keep the record alive.
     bool Remove(COvDataInfo& info);
-    // Drops exactly rec when it is still in the cache; false otherwise. The caller
-    // must hold a lock on rec.
-    bool RemoveRecord(COvMemData* rec);
+    // Drops the record filed under info's own identity number and name (never one
+    // found by name only): a loader takes back its own record. False when none.
+    bool RemoveOwn(const COvDataInfo& info);
     // Drops every record (most recently used first) and empties the maps.
     void RemoveAll();
 

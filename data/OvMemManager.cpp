@@ -99,20 +99,14 @@ int COvMemManager::LoadNow(COvDataInfo& info, COvMemData** out) {
         return kReady;
     // Cancelled while this thread loaded: the record leaves the cache, the caller
     // keeps its own lock.
-    if (*out != nullptr) {
-        m_Cache.RemoveRecord(*out);
-    } else {
-        COvDataInfo own = info;
-        own.m_nFlags = 0;
-        m_Cache.Remove(own);
-    }
+    m_Cache.RemoveOwn(info);
     return kFailed;
 }
 
 COvMemData* COvMemManager::MakeData(COvDataInfo& info) {
     int size = 0;
     void* data = OvLoadData(info, m_StreamCreators, m_DataManager, &size);
-    COvMemData* rec = m_Cache.MakeRecord(info, data, size, "COvMemManager");
+    COvMemData* rec = m_Cache.MakeRecord(info, data, size, "COvMemManager", 1);
     if (rec == nullptr) {
         OvDataLog(m_pControl, "COvMemManager", data != nullptr ? "MakeData" : "GetData", -55001,
                   "MakeMemData()", 0);
@@ -165,6 +159,9 @@ void COvMemManager::Delete(COvDataInfo* info) {
         return;
     m_LoadingCue.Finish(*info);
     m_Cache.Remove(*info);
+    // NOTE: also when only a pending request was cancelled: a worker may still file
+    // its record under the old number, which must not answer for this descriptor.
+    info->m_nDataID = 0;
 }
 
 void COvMemManager::DeleteAll() {

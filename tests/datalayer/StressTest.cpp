@@ -1,0 +1,140 @@
+// Ten loading threads against a client thread that gets, unlocks, deletes, changes
+// the budget and trims at random; then Exit. Run under ThreadSanitizer too.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DataDoubles.h"
+#include "DataFixture.h"
+#include "data/OvLockCount.h"
+
+namespace {
+
+// Ends the process with a message when the test has not finished in time: a
+// deadlock fails the run instead of hanging it.
+class Watchdog {
+public:
+    explicit Watchdog(std::chrono::seconds limit)
+        : m_Thread([this, limit] {
+              std::unique_lock<std::mutex> guard(m_Lock);
+              if (!m_Done.wait_for(guard, limit, [this] { return m_bDone; })) {
+                  std::fprintf(stderr, "watchdog: no progress for %lld s, deadlock?\n",
+                               static_cast<long long>(limit.count()));
+                  std::abort();
+              }
+          }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard<std::mutex> guard(m_Lock);
+            m_bDone = true;
+        }
+        m_Done.notify_all();
+        m_Thread.join();
+    }
+
+private:
+    std::mutex m_Lock;
+    std::condition_variable m_Done;
+    bool m_bDone = false;
+    std::thread m_Thread;
+};
+
+class StressTest : public DataFixture {
+protected:
+    // Under the cache's lock, so that no worker inserts in between: after a forced
+    // trim the total is under budget, or every record but the newest is held.
+    void TrimAndCheckBudget() {
+        COvMemCache& cache = mm->m_Cache;
+        std::lock_guard<std::recursive_mutex> guard(cache.m_Lock);
+        control.EndDraw();
+        if (cache.m_nMaxMem == 0 || cache.m_nTotalSize < cache.m_nMaxMem)
+            return;
+        COvMemData* newest = cache.m_pHead->m_pPrev;
+        for (COvMemData* rec = cache.m_pHead->m_pNext; rec != newest; rec = rec->m_pNext) {
+            ASSERT_GE(OvLockCount(rec), 2) << "an unheld record was left over budget";
+        }
+        ++m_nChecked;
+    }
+
+    int m_nChecked = 0;
+};
+
+TEST_F(StressTest, RandomClientWorkAgainstTenWorkersEndsCleanly) {
+    Watchdog watchdog(std::chrono::seconds(50));
+    control.BeginDraw(10);
+    std::mt19937 random(20261207);
+
+    std::vector<COvDataInfo> pool;
+    for (int i = 0; i < 160; ++i) {
+        std::string name = (i % 23 == 0   ? "bad-"
+                            : i % 29 == 0 ? "missing-"
+                            : i % 31 == 0 ? "huge-"
+                                          : "item-") +
+                           std::to_string(i % 120);  // some names repeat
+        const int priority = i % 11 == 0 ? 2 : i % 5 == 0 ? 1 : 0;
+        pool.push_back(Info(name, priority, i % 3 == 0 ? kShared : 0));
+    }
+    CPtrList substitutes;
+    for (int i = 0; i < 4; ++i)
+        substitutes.AddTail(&pool[static_cast<std::size_t>(i * 7 + 1)]);
+
+    std::vector<COvMemData*> held;
+    long long gets = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (std::chrono::steady_clock::now() < end) {
+        const int op = static_cast<int>(random() % 100);
+        COvDataInfo& info = pool[random() % pool.size()];
+        if (op < 55) {
+            COvMemData* out = nullptr;
+            const int code =
+                control.GetData(&out, &info, random() % 4 == 0 ? &substitutes : nullptr);
+            ++gets;
+            ASSERT_TRUE(code == 0 || code == 200 || code == -1) << code;
+            if (code == 0) {
+                ASSERT_NE(nullptr, out);
+                ASSERT_EQ(std::string(info.m_strName), static_cast<Payload*>(out->m_pData)->name);
+            }
+            if (out != nullptr)
+                held.push_back(out);
+        } else if (op < 80) {
+            if (!held.empty()) {
+                const std::size_t at = random() % held.size();
+                control.UnLockData(held[at]);
+                held[at] = held.back();
+                held.pop_back();
+            }
+        } else if (op < 88) {
+            control.Delete(&info);
+        } else if (op < 89) {
+            control.Delete();
+        } else if (op < 93) {
+            static const unsigned int budgets[] = {0, 300, 1000, 5000, 0x80000000u};
+            control.SetMaxMem(budgets[random() % 5]);
+        } else {
+            TrimAndCheckBudget();
+            if (HasFatalFailure())
+                break;
+        }
+    }
+    for (COvMemData* rec : held)
+        control.UnLockData(rec);
+    held.clear();
+    control.Exit();
+
+    EXPECT_GT(gets, 100);
+    EXPECT_GT(m_nChecked, 0);
+    EXPECT_GT(handler.made, 0);
+    EXPECT_EQ(handler.made.load(), handler.freed.load()) << "every datum freed exactly once";
+    EXPECT_EQ(0, handler.faults);
+    EXPECT_EQ(0, handler.Live());
+}
+
+}  // namespace
