@@ -11,10 +11,6 @@ namespace {
 constexpr int kSharedByName = 1;
 constexpr int kUrgent = 1;
 
-std::string NameKey(const COvString& name) {
-    return std::string(static_cast<const char*>(name), static_cast<std::size_t>(name.GetLength()));
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -67,7 +63,7 @@ COvLoadRequest* COvLoadingCue::Match(const COvDataInfo& info, bool* byName) cons
         }
     }
     if ((info.m_nFlags & kSharedByName) != 0) {
-        auto it = m_NameMap.find(NameKey(info.m_strName));
+        auto it = m_NameMap.find(info.m_strName);
         if (it != m_NameMap.end()) {
             *byName = true;
             return it->second;
@@ -90,7 +86,7 @@ COvLoadRequest* COvLoadingCue::NewRequest(COvDataInfo& info, int loading) {
         m_IDMap.emplace(id, std::move(request));
         if ((info.m_nFlags & kSharedByName) != 0) {
             try {
-                m_NameMap[NameKey(info.m_strName)] = raw;
+                m_NameMap[info.m_strName] = raw;
             } catch (const std::bad_alloc&) {
                 m_IDMap.erase(id);
                 throw;
@@ -130,7 +126,7 @@ void COvLoadingCue::Unlink(COvLoadRequest* request) {
 
 void COvLoadingCue::Drop(COvLoadRequest* request) {
     Unlink(request);
-    auto named = m_NameMap.find(NameKey(request->m_Info.m_strName));
+    auto named = m_NameMap.find(request->m_Info.m_strName);
     if (named != m_NameMap.end() && named->second == request)
         m_NameMap.erase(named);
     if (request->m_hDone)

@@ -7,11 +7,11 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "OvData.h"
+#include "data/OvNameKey.h"
 
 class COvControl;
 
@@ -83,7 +83,7 @@ public:
     std::vector<int> GetOrder() const;
 
     COvControl* m_pControl;
-    std::unordered_map<std::string, COvLoadRequest*> m_NameMap;
+    std::unordered_map<COvString, COvLoadRequest*, OvNameHash, OvNameEqual> m_NameMap;
     std::unordered_map<int, std::unique_ptr<COvLoadRequest>> m_IDMap;  // owns them
     std::unique_ptr<COvLoadRequest> m_pHead;  // sentinel; m_pNext is the front
     COvLoadRequest* m_pInsert;                // ordinary requests go in front of this one

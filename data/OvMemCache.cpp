@@ -12,10 +12,6 @@ namespace {
 constexpr int kSharedByName = 1;
 constexpr std::uint32_t kUpdateAfterMs = 2000;
 
-std::string NameKey(const COvString& name) {
-    return std::string(static_cast<const char*>(name), static_cast<std::size_t>(name.GetLength()));
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -104,7 +100,7 @@ COvMemData* COvMemCache::Find(const COvDataInfo& info, bool* byName) const {
         }
     }
     if ((info.m_nFlags & kSharedByName) != 0) {
-        auto it = m_NameMap.find(NameKey(info.m_strName));
+        auto it = m_NameMap.find(info.m_strName);
         if (it != m_NameMap.end()) {
             *byName = true;
             return it->second;
@@ -135,22 +131,30 @@ COvMemData* COvMemCache::Lookup(COvDataInfo& info) {
 void COvMemCache::Insert(COvMemData* rec, const COvDataInfo& info) {
     std::lock_guard<std::recursive_mutex> guard(m_Lock);
     Trim();
-    m_nTotalSize += rec->m_nSize;
-    Link(rec);
-    OvLockAdd(rec);
-    if ((info.m_nFlags & kSharedByName) != 0)
-        m_NameMap[NameKey(info.m_strName)] = rec;
+    // The maps first: when they cannot grow, the cache is left as it was.
     auto [it, added] = m_IDMap.try_emplace(info.m_nDataID, rec);
+    if ((info.m_nFlags & kSharedByName) != 0) {
+        try {
+            m_NameMap[info.m_strName] = rec;
+        } catch (...) {
+            if (added)
+                m_IDMap.erase(it);
+            throw;
+        }
+    }
     if (!added && it->second != rec) {
         // NOTE: a record left in the list without its map entry could never be found
         // or removed again; drop the older one (its holders keep it alive).
         COvMemData* old = it->second;
         it->second = rec;
-        auto named = m_NameMap.find(NameKey(old->m_Info.m_strName));
+        auto named = m_NameMap.find(old->m_Info.m_strName);
         if (named != m_NameMap.end() && named->second == old)
             m_NameMap.erase(named);
         Release(old);
     }
+    m_nTotalSize += rec->m_nSize;
+    Link(rec);
+    OvLockAdd(rec);
 }
 
 COvMemData* COvMemCache::MakeRecord(const COvDataInfo& info, void* data, int size,
@@ -167,7 +171,14 @@ COvMemData* COvMemCache::MakeRecord(const COvDataInfo& info, void* data, int siz
     rec->m_pData = data;
     rec->m_pNext = nullptr;
     rec->m_pPrev = nullptr;
-    Insert(rec, info);
+    try {
+        Insert(rec, info);
+    } catch (const std::bad_alloc&) {
+        delete rec;
+        OvDataLog(m_pControl, className, "MakeMemData", -10000,
+                  static_cast<int>(sizeof(COvMemData)), 1);
+        return nullptr;
+    }
     return rec;
 }
 
@@ -262,7 +273,7 @@ void COvMemCache::Evict(COvMemData* rec) {
     if (byID != m_IDMap.end() && byID->second == rec)
         m_IDMap.erase(byID);
     // Another record may own the name entry; only this record's own entry goes.
-    auto named = m_NameMap.find(NameKey(rec->m_Info.m_strName));
+    auto named = m_NameMap.find(rec->m_Info.m_strName);
     if (named != m_NameMap.end() && named->second == rec)
         m_NameMap.erase(named);
     Release(rec);

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <unordered_map>
 
 #include "OvData.h"
+#include "data/OvNameKey.h"
 
 class COvControl;
 class COvDataManager;
@@ -47,6 +47,7 @@ public:
     // Trims (see Trim), then adds rec (which already carries the caller's lock) as the
     // most recently used record under info's identity number (and name when shared)
     // and adds the cache's lock. A record cached under the same number is dropped.
+    // Throws std::bad_alloc, with the cache unchanged, when the maps cannot grow.
     void Insert(COvMemData* rec, const COvDataInfo& info);
     // Makes a record for data (null: a failed load, remembered with size 0) with
     // callerLocks locks of the caller's and inserts it. Null when the record cannot
@@ -84,7 +85,7 @@ public:
     // The members below are guarded by m_Lock; tests lock it to inspect them.
     COvControl* m_pControl;
     COvDataManager* m_pDataManager;
-    std::unordered_map<std::string, COvMemData*> m_NameMap;
+    std::unordered_map<COvString, COvMemData*, OvNameHash, OvNameEqual> m_NameMap;
     std::unordered_map<int, COvMemData*> m_IDMap;
     // Sentinel of the circular recency list: m_pNext is the least recently used.
     std::unique_ptr<COvMemData> m_pHead;

@@ -1,7 +1,6 @@
 #include "data/OvMemManager.h"
 
 #include "data/OvDataLog.h"
-#include "data/OvLockCount.h"
 
 namespace {
 
