@@ -1,11 +1,13 @@
 // Coverage rasterisation. Each pixel row is cut by four sub-scanlines; on each, the
-// polygon's span is turned into a run of horizontal sample positions (four per
-// pixel), and the counts are summed per pixel through a difference array so that a
-// long span costs the same as a short one until the pixels are blended.
+// polygon's span becomes a run of horizontal sample positions (four per pixel).
+// Pixels inside every run are filled solid; only those along the edges have their
+// samples counted and are blended, so the work follows the visible edge length.
 #include "draw/PxRaster.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "PxImage.h"
@@ -40,6 +42,20 @@ void Blend(unsigned char* px, const unsigned char bgr[3], int cover) {
     }
 }
 
+// Sets `count` pixels from `px` to the colour, through a prepared run of copies.
+void FillRun(unsigned char* px, std::int64_t count, const unsigned char* pattern) {
+    constexpr std::int64_t kChunk = 32;
+    for (; count >= kChunk; count -= kChunk, px += 3 * kChunk)
+        std::memcpy(px, pattern, 3 * kChunk);
+    if (count > 0)
+        std::memcpy(px, pattern, static_cast<std::size_t>(3 * count));
+}
+
+void PreparePattern(unsigned char* pattern, const unsigned char bgr[3]) {
+    for (int i = 0; i < 32; ++i)
+        std::memcpy(pattern + 3 * i, bgr, 3);
+}
+
 }  // namespace
 
 void PxFillConvex(CPxImageData24& img, const PxPointF* pts, int n, const unsigned char bgr[3]) {
@@ -57,61 +73,57 @@ void PxFillConvex(CPxImageData24& img, const PxPointF* pts, int n, const unsigne
     const int y1 = static_cast<int>(std::min<double>(H, std::ceil(maxY)));
     if (y0 >= y1 || maxX <= 0 || minX >= W)
         return;
+    unsigned char pattern[3 * 32];
+    PreparePattern(pattern, bgr);
 
-    // Per-pixel partial counts and the difference array of whole-pixel runs.
-    std::vector<int> part(static_cast<std::size_t>(W) + 2, 0),
-        run(static_cast<std::size_t>(W) + 2, 0);
-    const long long lastSample = static_cast<long long>(W) * kSub;
+    const double lastSample = static_cast<double>(W) * kSub;
     for (int y = y0; y < y1; ++y) {
-        int lo = W, hi = -1;  // pixels touched on this row
+        // Each sub-scanline's run of inside samples [a[s], b[s]).
+        long long a[kSub], b[kSub];
+        int lines = 0;
+        long long lo = LLONG_MAX, hi = LLONG_MIN;        // pixels touched: [lo, hi)
+        long long full0 = LLONG_MIN, full1 = LLONG_MAX;  // covered by every sample: [full0, full1)
         for (int s = 0; s < kSub; ++s) {
             const double sy = y + (s + 0.5) / kSub;
             double l, r;
+            a[s] = b[s] = 0;
             if (!SpanAt(pts, n, sy, l, r))
                 continue;
             // Samples sit at (i + 0.5) / kSub; those with l <= x < r are inside.
             const double sl = std::ceil(l * kSub - 0.5), sr = std::ceil(r * kSub - 0.5);
-            const long long a =
-                static_cast<long long>(std::max(0.0, std::min<double>(sl, lastSample)));
-            const long long b =
-                static_cast<long long>(std::max(0.0, std::min<double>(sr, lastSample)));
-            if (a >= b)
+            a[s] = static_cast<long long>(std::max(0.0, std::min(sl, lastSample)));
+            b[s] = static_cast<long long>(std::max(0.0, std::min(sr, lastSample)));
+            if (a[s] >= b[s])
                 continue;
-            const int pa = static_cast<int>(a / kSub), pb = static_cast<int>(b / kSub);
-            if (pa == pb) {
-                part[pa] += static_cast<int>(b - a);
-            } else {
-                part[pa] += kSub - static_cast<int>(a % kSub);
-                if (pa + 1 < pb) {
-                    run[pa + 1] += kSub;
-                    run[pb] -= kSub;
-                }
-                part[pb] += static_cast<int>(b % kSub);
-            }
-            lo = std::min(lo, pa);
-            hi = std::max(hi, pb);
+            ++lines;
+            lo = std::min(lo, a[s] / kSub);
+            hi = std::max(hi, (b[s] + kSub - 1) / kSub);
+            full0 = std::max(full0, (a[s] + kSub - 1) / kSub);
+            full1 = std::min(full1, b[s] / kSub);
         }
-        if (hi < 0)
+        if (lines == 0)
             continue;
-        hi = std::min(hi, W - 1);
+        if (lines < kSub || full0 >= full1)
+            full0 = full1 = hi;  // no solid middle
         unsigned char* row = img.GetScanLine(y);
-        int acc = 0;
-        for (int x = lo; x <= hi; ++x) {
-            acc += run[x];
-            const int cover = acc + part[x];
-            run[x] = 0;
-            part[x] = 0;
-            unsigned char* px = row + 3 * x;
-            if (cover >= kSub * kSub) {
-                px[0] = bgr[0];
-                px[1] = bgr[1];
-                px[2] = bgr[2];
-            } else if (cover > 0) {
-                Blend(px, bgr, cover);
+        // Only the pixels along the edges need their samples counted.
+        auto edge = [&](long long from, long long to) {
+            for (long long x = from; x < to; ++x) {
+                long long cover = 0;
+                for (int s = 0; s < kSub; ++s) {
+                    const long long c = std::min(b[s], (x + 1) * kSub) - std::max(a[s], x * kSub);
+                    if (c > 0)
+                        cover += c;
+                }
+                if (cover >= kSub * kSub)
+                    std::memcpy(row + 3 * x, bgr, 3);
+                else if (cover > 0)
+                    Blend(row + 3 * x, bgr, static_cast<int>(cover));
             }
-        }
-        run[hi + 1] = 0;
-        part[hi + 1] = 0;
+        };
+        edge(lo, full0);
+        FillRun(row + 3 * full0, full1 - full0, pattern);
+        edge(full1, hi);
     }
 }
 
@@ -123,12 +135,8 @@ void PxFillRect(CPxImageData24& img, std::int64_t x0, std::int64_t y0, std::int6
     y1 = std::min<std::int64_t>(y1, img.m_nHeight);
     if (!img.m_pData || x0 >= x1 || y0 >= y1)
         return;
-    for (std::int64_t y = y0; y < y1; ++y) {
-        unsigned char* p = img.GetScanLine(static_cast<int>(y)) + 3 * x0;
-        for (std::int64_t x = x0; x < x1; ++x, p += 3) {
-            p[0] = bgr[0];
-            p[1] = bgr[1];
-            p[2] = bgr[2];
-        }
-    }
+    unsigned char pattern[3 * 32];
+    PreparePattern(pattern, bgr);
+    for (std::int64_t y = y0; y < y1; ++y)
+        FillRun(img.GetScanLine(static_cast<int>(y)) + 3 * x0, x1 - x0, pattern);
 }

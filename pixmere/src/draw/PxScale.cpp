@@ -1,8 +1,9 @@
 // Scaled drawing: separable resampling with per-axis tap tables. Each axis is
 // either bilinear (two taps, for enlarging and for shrinking up to 2x) or an area
 // average (every source pixel under the target pixel's footprint, weighted by the
-// share it covers). Source rows are filtered horizontally once into 16-bit rows
-// (weights sum to 256), then blended vertically (weights sum to 256) into the target.
+// share it covers). Source rows are filtered horizontally once into 16-bit rows,
+// then blended vertically into the target. Bilinear weights have 7 bits, area
+// weights 8 bits.
 #include "draw/PxScale.h"
 
 #include <algorithm>
@@ -10,17 +11,17 @@
 #include <vector>
 
 #include "PxImage.h"
+#include "draw/PxScaleRow.h"
 
 namespace {
 
-constexpr int kOne = 256;  // the sum of the weights along one axis
+constexpr int kOne = 256;  // the sum of the area weights along one axis
 
 // The taps of one axis for every visible target index.
 struct Axis {
     bool bilinear = true;
     // Bilinear: first source index and the weight of the second (0..255).
-    std::vector<int> first;
-    std::vector<std::uint16_t> frac;
+    PxBilinearRow bi;
     // Area: for target index t, taps [start[t], start[t+1]) of idx/weight.
     std::vector<int> start;
     std::vector<int> idx;
@@ -39,14 +40,15 @@ void BuildAxis(Axis& ax, std::int64_t sn, std::int64_t dn, std::int64_t t0, std:
     const std::size_t n = static_cast<std::size_t>(t1 - t0);
     ax.bilinear = dn * 2 >= sn;
     if (ax.bilinear) {
-        ax.first.resize(n);
-        ax.frac.resize(n);
+        ax.bi.first.resize(n);
+        ax.bi.frac.resize(n);
         for (std::size_t k = 0; k < n; ++k) {
             const std::int64_t t = t0 + static_cast<std::int64_t>(k);
-            // Centre of target pixel t in source pixels, minus half a pixel, in 1/256.
-            const std::int64_t u = FloorDiv((2 * t + 1) * sn * kOne - dn * kOne, 2 * dn);
-            std::int64_t i = u >> 8;
-            std::uint16_t f = static_cast<std::uint16_t>(u & 255);
+            // Centre of target pixel t in source pixels, minus half a pixel, in 1/128.
+            const std::int64_t one = kPxBilinearOne;
+            const std::int64_t u = FloorDiv((2 * t + 1) * sn * one - dn * one, 2 * dn);
+            std::int64_t i = u >> 7;
+            std::uint16_t f = static_cast<std::uint16_t>(u & 127);
             if (i < 0) {
                 i = 0;
                 f = 0;
@@ -54,8 +56,8 @@ void BuildAxis(Axis& ax, std::int64_t sn, std::int64_t dn, std::int64_t t0, std:
                 i = sn - 1;
                 f = 0;
             }
-            ax.first[k] = static_cast<int>(i);
-            ax.frac[k] = f;
+            ax.bi.first[k] = static_cast<int>(i);
+            ax.bi.frac[k] = f;
         }
         return;
     }
@@ -85,18 +87,7 @@ void BuildAxis(Axis& ax, std::int64_t sn, std::int64_t dn, std::int64_t t0, std:
 // Horizontal pass of one source row into `out` (3 values per target column).
 void FilterRow(const Axis& ax, const unsigned char* src, std::uint16_t* out, std::size_t n) {
     if (ax.bilinear) {
-        const int* first = ax.first.data();
-        const std::uint16_t* frac = ax.frac.data();
-        for (std::size_t k = 0; k < n; ++k) {
-            const unsigned char* p = src + 3 * first[k];
-            const unsigned f = frac[k], g = kOne - f;
-            // NOTE: at the right edge f is 0, so reading p[3..5] past the last pixel
-            // must not happen; the weight-free tap then points at the same pixel.
-            const unsigned char* q = f ? p + 3 : p;
-            out[3 * k] = static_cast<std::uint16_t>(p[0] * g + q[0] * f);
-            out[3 * k + 1] = static_cast<std::uint16_t>(p[1] * g + q[1] * f);
-            out[3 * k + 2] = static_cast<std::uint16_t>(p[2] * g + q[2] * f);
-        }
+        PxFilterBilinear(ax.bi, src, out, n);
         return;
     }
     for (std::size_t k = 0; k < n; ++k) {
@@ -114,14 +105,6 @@ void FilterRow(const Axis& ax, const unsigned char* src, std::uint16_t* out, std
     }
 }
 
-// out = (a * wa + b * wb + half) >> 16 over `n` values; the hot loop of enlarging.
-void BlendRows(const std::uint16_t* __restrict a, const std::uint16_t* __restrict b, unsigned wa,
-               unsigned wb, unsigned char* __restrict out, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-        out[i] = static_cast<unsigned char>((a[i] * wa + b[i] * wb + 32768u) >> 16);
-    }
-}
-
 void Accumulate(const std::uint16_t* __restrict a, unsigned w, std::uint32_t* __restrict acc,
                 std::size_t n) {
     for (std::size_t i = 0; i < n; ++i)
@@ -132,7 +115,7 @@ void Accumulate(const std::uint16_t* __restrict a, unsigned w, std::uint32_t* __
 class RowCache {
 public:
     RowCache(const Axis& ax, const CPxImageData24& src, std::size_t n)
-        : m_Ax(ax), m_Src(src), m_N(n), m_Rows(2, std::vector<std::uint16_t>(3 * n)) {}
+        : m_Ax(ax), m_Src(src), m_N(n), m_Rows(2, std::vector<std::uint16_t>(3 * n + 8)) {}
 
     const std::uint16_t* Get(int row) {
         for (int s = 0; s < 2; ++s) {
@@ -183,22 +166,27 @@ void PxScaleInto(const CPxImageData24& src, CPxImageData24& dst, std::int64_t x,
     Axis ax, ay;
     BuildAxis(ax, sw, w, cx0 - x, cx1 - x);
     BuildAxis(ay, sh, h, cy0 - y, cy1 - y);
+    if (ax.bilinear)
+        PxBuildGroups(ax.bi, sw);
     RowCache cache(ax, src, n);
     std::vector<std::uint32_t> acc;
     std::vector<std::uint16_t> tmp;
     if (!ay.bilinear) {
         acc.resize(3 * n);
-        tmp.resize(3 * n);
+        tmp.resize(3 * n + 8);
     }
+    // Filtered rows hold pixels times 128 (bilinear) or times 256 (area).
+    const int hshift = ax.bilinear ? 7 : 8;
+    const std::uint32_t half = 1u << (hshift + 7);
     for (std::int64_t ty = cy0; ty < cy1; ++ty) {
         const std::size_t k = static_cast<std::size_t>(ty - cy0);
         unsigned char* out = dst.GetScanLine(static_cast<int>(ty)) + 3 * cx0;
         if (ay.bilinear) {
-            const int r0 = ay.first[k];
-            const unsigned f = ay.frac[k];
+            const int r0 = ay.bi.first[k];
+            const unsigned f = ay.bi.frac[k];
             const std::uint16_t* a = cache.Get(r0);
             const std::uint16_t* b = f ? cache.Get(r0 + 1) : a;
-            BlendRows(a, b, kOne - f, f, out, 3 * n);
+            PxBlendRows(a, b, f, hshift, out, 3 * n);
             continue;
         }
         std::fill(acc.begin(), acc.end(), 0u);
@@ -207,6 +195,6 @@ void PxScaleInto(const CPxImageData24& src, CPxImageData24& dst, std::int64_t x,
             Accumulate(tmp.data(), ay.weight[j], acc.data(), 3 * n);
         }
         for (std::size_t i = 0; i < 3 * n; ++i)
-            out[i] = static_cast<unsigned char>((acc[i] + 32768u) >> 16);
+            out[i] = static_cast<unsigned char>((acc[i] + half) >> (hshift + 8));
     }
 }
