@@ -170,6 +170,10 @@ public:
     // the pixel limit, or -10000 when the memory cannot be had; on failure the
     // picture is empty. Calls ImageSizeChanged.
     int NewImage(int width, int height);
+    // As NewImage, but keeps the present pixel memory when the size is unchanged and
+    // no copy shares it, and leaves the pixel values undefined (the padding bytes are
+    // zero): for callers that write every pixel, such as the decoders.
+    int ReserveImage(int width, int height);
     // Frees the pixels; the picture is empty (0 x 0) afterwards. Calls ImageSizeChanged.
     void FreeData();
 
@@ -247,6 +251,7 @@ public:
 
 private:
     void SetInfo(int width, int height);
+    int Allocate(int width, int height, bool clear);
     std::shared_ptr<unsigned char> m_Owner;
 };
 

@@ -95,20 +95,25 @@ void CPxImageData24::InitPixel(CPxImagePixel24& pixel) {
 void CPxImageData24::ImageSizeChanged() {}
 
 int CPxImageData24::NewImage(int width, int height) {
+    return Allocate(width, height, true);
+}
+
+int CPxImageData24::ReserveImage(int width, int height) {
+    if (m_pData && width == m_nWidth && height == m_nHeight && m_Owner.use_count() == 1)
+        return PX_OK;
+    return Allocate(width, height, false);
+}
+
+int CPxImageData24::Allocate(int width, int height, bool clear) {
     m_Owner.reset();
     m_pData = nullptr;
-    if (width <= 0 || height <= 0) {
+    if (width <= 0 || height <= 0 || !WithinLimit(width, height)) {
         SetInfo(0, 0);
         ImageSizeChanged();
-        return PX_OK;
+        return (width <= 0 || height <= 0) ? PX_OK : PX_E_TOO_LARGE;
     }
-    if (!WithinLimit(width, height)) {
-        SetInfo(0, 0);
-        ImageSizeChanged();
-        return PX_E_TOO_LARGE;
-    }
-    const std::size_t bytes =
-        static_cast<std::size_t>(LineBytes(width)) * static_cast<std::size_t>(height);
+    const std::size_t line = static_cast<std::size_t>(LineBytes(width));
+    const std::size_t bytes = line * static_cast<std::size_t>(height);
     unsigned char* mem = nullptr;
     if (m_pAllocator) {
         mem = static_cast<unsigned char*>(m_pAllocator->AllocMemory(bytes));
@@ -117,7 +122,7 @@ int CPxImageData24::NewImage(int width, int height) {
             m_Owner.reset(mem, [allocator](unsigned char* p) { allocator->FreeMemory(p); });
         }
     } else {
-        mem = static_cast<unsigned char*>(std::calloc(bytes, 1));
+        mem = static_cast<unsigned char*>(clear ? std::calloc(bytes, 1) : std::malloc(bytes));
         if (mem)
             m_Owner.reset(mem, std::free);
     }
@@ -125,6 +130,11 @@ int CPxImageData24::NewImage(int width, int height) {
         SetInfo(0, 0);
         ImageSizeChanged();
         return PX_E_NOMEM;
+    }
+    const std::size_t used = 3 * static_cast<std::size_t>(width);
+    if (!clear && used < line) {
+        for (int y = 0; y < height; ++y)
+            std::memset(mem + y * line + used, 0, line - used);
     }
     m_pData = mem;
     SetInfo(width, height);

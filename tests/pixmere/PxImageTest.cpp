@@ -189,3 +189,27 @@ TEST(PxImageTest, AllocatorSuppliesThePixels) {
     }
     EXPECT_EQ(alloc.frees, 2);
 }
+
+// Decoding reuses a picture's memory only when nothing else sees it: a copy made
+// before must keep its pixels.
+TEST(PxImageTest, ReserveKeepsOnlyUnsharedMemory) {
+    CPxImageData24 img;
+    ASSERT_EQ(img.NewImage(5, 4), 0);
+    unsigned char* before = img.GetData();
+    ASSERT_EQ(img.ReserveImage(5, 4), 0);
+    EXPECT_EQ(img.GetData(), before);
+    ASSERT_TRUE(img.SetPixel(0, 0, CPxRGB{1, 2, 3}));
+    CPxImageData24 copy(img);
+    ASSERT_EQ(img.ReserveImage(5, 4), 0);
+    EXPECT_NE(img.GetData(), copy.GetData());
+    CPxRGB c{};
+    ASSERT_TRUE(copy.GetPixel(0, 0, c));
+    EXPECT_EQ(c.b, 3);
+    // The padding of fresh rows is zero, whatever the pixels hold.
+    ASSERT_EQ(img.ReserveImage(5, 2), 0);
+    for (int y = 0; y < 2; ++y)
+        for (int i = 15; i < 16; ++i)
+            EXPECT_EQ(img.GetData()[y * 16 + i], 0);
+    EXPECT_EQ(img.ReserveImage(0, 2), 0);
+    EXPECT_TRUE(img.IsEmpty());
+}

@@ -261,7 +261,7 @@ int ReadUncompressed(CQrReadStream& s, const BmpInfo& info, CPxImageData24& imag
     // A truncated file is refused before the picture is allocated.
     if (size >= 0 && need > size - s.Tell())
         return PX_E_CORRUPT;
-    const int rc = image.NewImage(static_cast<int>(info.width), static_cast<int>(info.height));
+    const int rc = image.ReserveImage(static_cast<int>(info.width), static_cast<int>(info.height));
     if (rc != 0)
         return rc;
     const int h = static_cast<int>(info.height);

@@ -154,7 +154,7 @@ int Decode(Decompressor& d, ErrorState& err, StreamSource* source, CQrReadStream
 
     jpeg_start_decompress(&c);
     const int w = static_cast<int>(c.output_width), h = static_cast<int>(c.output_height);
-    if (image.NewImage(w, h) != 0)
+    if (image.ReserveImage(w, h) != 0)
         return PX_E_NOMEM;
     if (cmyk)
         temp.resize(static_cast<std::size_t>(w) * 4);

@@ -96,7 +96,7 @@ int DecodeRows(PngReader& r, CPxImageData24& image, PxFileFacts& facts,
     if (channels != 3 && channels != 4)
         return PX_E_UNSUPPORTED;
 
-    if (image.NewImage(static_cast<int>(w), static_cast<int>(h)) != 0)
+    if (image.ReserveImage(static_cast<int>(w), static_cast<int>(h)) != 0)
         return PX_E_NOMEM;
     const int height = static_cast<int>(h), width = static_cast<int>(w);
     if (channels == 3) {
