@@ -11,6 +11,18 @@ namespace {
 // Radians per degree as the library has always turned: deliberately not pi / 180.
 constexpr double kRadiansPerDegree = 0.017453288888889;
 
+// A vector length that can be divided by. NaN and infinite lengths count as
+// degenerate too: they would leave a frame no projection can use.
+bool IsUsable(double length) {
+    return std::isfinite(length) && length > 0.0;
+}
+
+int Degenerate(COvControl* control, const char* operation) {
+    if (control)
+        control->Logput("COvCamera", operation, ov::kDegenerate, "", 1);
+    return ov::kDegenerate;
+}
+
 }  // namespace
 
 // ===========================================================================
@@ -167,11 +179,8 @@ int COvCamera::Turn(const char* name, int degrees, COv3DPoint& a, COv3DPoint& b,
     const COv3DPoint turned = ov::Cross(k, w);
     const double lenTurned = ov::Length(turned);
     const double lenW = ov::Length(w);
-    if (lenTurned == 0.0 || lenW == 0.0) {
-        if (m_pControl)
-            m_pControl->Logput("COvCamera", name, ov::kDegenerate, "", 1);
-        return ov::kDegenerate;
-    }
+    if (!IsUsable(lenTurned) || !IsUsable(lenW))
+        return Degenerate(m_pControl, name);
     a = ov::Scale(turned, 1.0 / lenTurned);
     b = ov::Scale(w, 1.0 / lenW);
     if (m_pControl)
@@ -193,21 +202,15 @@ int COvCamera::Tilt(int degrees) {
 
 int COvCamera::SetDirection(const COv3DPoint& forward, const COv3DPoint& upward) {
     const double lenF = ov::Length(forward);
-    if (lenF == 0.0) {
-        if (m_pControl)
-            m_pControl->Logput("COvCamera", "SetDirection", ov::kDegenerate, "", 1);
-        return ov::kDegenerate;
-    }
+    if (!IsUsable(lenF))
+        return Degenerate(m_pControl, "SetDirection");
     const COv3DPoint f = ov::Scale(forward, 1.0 / lenF);
     const COv3DPoint s = ov::Cross(upward, f);
     const COv3DPoint n = ov::Cross(f, s);
     const double lenS = ov::Length(s);
     const double lenN = ov::Length(n);
-    if (lenN == 0.0 || lenS == 0.0) {
-        if (m_pControl)
-            m_pControl->Logput("COvCamera", "SetDirection", ov::kDegenerate, "", 1);
-        return ov::kDegenerate;
-    }
+    if (!IsUsable(lenN) || !IsUsable(lenS))
+        return Degenerate(m_pControl, "SetDirection");
     m_Forward = f;
     m_Upward = ov::Scale(n, 1.0 / lenN);
     m_Side = ov::Scale(s, 1.0 / lenS);

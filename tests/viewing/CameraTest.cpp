@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <random>
 
@@ -160,11 +161,11 @@ TEST(Camera, SetDirection) {
 
     // Degenerate pairs are refused and change nothing, not even the updated flag.
     const Frame before = FrameOf(s.cam);
+    const double nan = std::nan("");
+    const double inf = HUGE_VAL;
     const COv3DPoint refused[][2] = {
-        {{0, 0, 1}, {0, 0, -3}},
-        {{0, 0, 0}, {0, 1, 0}},
-        {{1, 2, 3}, {0, 0, 0}},
-        {{1, 2, 3}, {2, 4, 6}},
+        {{0, 0, 1}, {0, 0, -3}}, {{0, 0, 0}, {0, 1, 0}},   {{1, 2, 3}, {0, 0, 0}},
+        {{1, 2, 3}, {2, 4, 6}},  {{nan, 0, 1}, {0, 1, 0}}, {{0, 0, 1}, {0, inf, 0}},
     };
     s.cam.CameraUpdateOn(0);
     for (const auto& pair : refused) {
