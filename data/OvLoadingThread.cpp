@@ -62,8 +62,9 @@ int COvLoadingThread::GetMaxThreads() const {
 
 void COvLoadingThread::Sweep() {
     for (auto it = m_Threads.begin(); it != m_Threads.end();) {
-        if ((*it)->done.load(std::memory_order_acquire)) {
-            // It has decided to end and only has to return: the join is short.
+        // Workers that are done but still returning stay listed (uncounted) until they
+        // have exited, so that the join never waits.
+        if ((*it)->exited.load(std::memory_order_acquire)) {
             if ((*it)->thread.joinable())
                 (*it)->thread.join();
             it = m_Threads.erase(it);
@@ -135,6 +136,7 @@ bool COvLoadingThread::Launch(Worker* worker) {
             LowerThisThreadPriority();
             worker->exitCode = Start(context, &worker->done);
             worker->done.store(true, std::memory_order_release);
+            worker->exited.store(true, std::memory_order_release);
         });
     } catch (const std::system_error&) {
         return false;

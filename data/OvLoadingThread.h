@@ -26,10 +26,12 @@ struct COvLoadingContext {
 
 class COvLoadingThread {
 public:
-    // One started worker. `done` is raised by the worker as it decides to end.
+    // One started worker. `done` is raised as it decides to end (from then on it no
+    // longer counts against the limit); `exited` as the last thing its thread does.
     struct Worker {
         std::thread thread;
         std::atomic<bool> done{false};
+        std::atomic<bool> exited{false};
         int exitCode = 0;
     };
 
@@ -68,7 +70,8 @@ public:
     std::mutex m_Lock;  // guards m_Threads
 
 protected:
-    // Starts worker->thread running Start; false when the system refuses a thread.
+    // Starts worker->thread running Start, raising done and then exited when it
+    // returns; false when the system refuses a thread.
     virtual bool Launch(Worker* worker);
 
 private:

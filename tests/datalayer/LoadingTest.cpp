@@ -100,10 +100,13 @@ TEST(LoadingCue, WaitersAreReleasedEvenWhenTheyArriveAfterTheSignal) {
 // Threads
 // ---------------------------------------------------------------------------
 
-// The system refuses the first `failures` threads.
-class RefusingThreads final : public COvLoadingThread {
+// The system refuses the first `failures` threads; a worker may be held after it
+// has left its loop and before its thread returns.
+class TestThreads final : public COvLoadingThread {
 public:
-    int failures = 1;
+    int failures = 0;
+    std::atomic<bool> holdTail{false};
+    std::atomic<bool> releaseTail{false};
 
 protected:
     bool Launch(Worker* worker) override {
@@ -111,24 +114,53 @@ protected:
             --failures;
             return false;
         }
-        return COvLoadingThread::Launch(worker);
+        const COvLoadingContext* context = &m_Context;
+        worker->thread = std::thread([this, context, worker] {
+            worker->exitCode = Start(context, &worker->done);
+            // A thread that has left its loop but not yet returned.
+            if (holdTail)
+                WaitUntil([this] { return releaseTail.load(); });
+            worker->done = true;
+            worker->exited = true;
+        });
+        return true;
     }
 };
 
-TEST(LoadingThread, RefusedThreadLeavesItsRequestForTheNextStart) {
+// The queue, cache and threads without a manager around them.
+class ThreadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(0, control.Init(0, nullptr));
+        registry.AddDataHandler(7, &handler);
+        creators.Add(new NameStreamCreator);
+        ASSERT_EQ(0, cache.Init(&control, &registry, 0));
+        threads.Init(COvLoadingContext{&control, &creators, &registry, &cache, &cue});
+    }
+    void TearDown() override {
+        threads.releaseTail = true;
+        threads.WaitAll();
+        cache.RemoveAll();
+        EXPECT_EQ(0, handler.Live());
+    }
+    bool Loaded(COvDataInfo info) {
+        COvMemData* rec = cache.Lookup(info);
+        if (rec != nullptr)
+            rec->UnLock(&registry);
+        return rec != nullptr;
+    }
+
     CountingHandler handler;
     COvControl control;
-    ASSERT_EQ(0, control.Init(0, nullptr));
     COvDataManager registry;
-    registry.AddDataHandler(7, &handler);
     COvStreamCreatorList creators;
-    creators.Add(new NameStreamCreator);
     COvMemCache cache;
-    ASSERT_EQ(0, cache.Init(&control, &registry, 0));
     COvLoadingCue cue;
-    RefusingThreads threads;
-    threads.Init(COvLoadingContext{&control, &creators, &registry, &cache, &cue});
+    TestThreads threads;
+};
 
+TEST_F(ThreadTest, RefusedThreadLeavesItsRequestForTheNextStart) {
+    threads.failures = 1;
     COvDataInfo info = MakeInfo(7, "a");
     ASSERT_EQ(0, cue.Add(info));
     threads.AddThread();
@@ -138,13 +170,21 @@ TEST(LoadingThread, RefusedThreadLeavesItsRequestForTheNextStart) {
     EXPECT_EQ(-10000, control.m_pLog->GetLastError(line));
 
     threads.EnsureThread();
-    EXPECT_TRUE(WaitUntil([&] { return cue.GetCount() == 0; }));
-    threads.WaitAll();
-    COvMemData* rec = cache.Lookup(info);
-    ASSERT_NE(nullptr, rec);
-    rec->UnLock(&registry);
-    cache.RemoveAll();
-    EXPECT_EQ(0, handler.Live());
+    EXPECT_TRUE(WaitUntil([&] { return Loaded(info); }));
+}
+
+TEST_F(ThreadTest, WorkerThatFoundTheQueueEmptyNoLongerCounts) {
+    threads.holdTail = true;  // the first worker stays alive after deciding to end
+    COvDataInfo first = MakeInfo(7, "first");
+    ASSERT_EQ(0, cue.Add(first));
+    threads.AddThread();
+    ASSERT_TRUE(WaitUntil([&] { return Loaded(first) && threads.GetRunningCount() == 0; }));
+
+    threads.holdTail = false;
+    COvDataInfo second = MakeInfo(7, "second");
+    ASSERT_EQ(0, cue.Add(second));
+    threads.AddThread();  // limit 1, but the ending worker must not block this start
+    EXPECT_TRUE(WaitUntil([&] { return Loaded(second); }));
 }
 
 class LoadingTest : public DataFixture {};
