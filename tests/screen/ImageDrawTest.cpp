@@ -16,11 +16,6 @@ namespace {
 
 const CPxRGB kBack{0x10, 0x20, 0x40};
 
-// A picture whose every pixel tells where it came from: red the row, green the column.
-CPxRGB Gradient(int x, int y) {
-    return CPxRGB{y & 0xFF, x & 0xFF, 0x80};
-}
-
 // Composes a background on a fresh surface as the screen does: colour, then picture.
 struct Composed {
     LoggedControl log;
@@ -35,19 +30,10 @@ struct Composed {
         result = surface.MakeBackImage(mode, flags, path.c_str(), width, height);
         surface.ClearCanvas();
     }
-    // The first pixel of the frame picture that differs from expected, or "".
-    std::string FirstMismatch(const std::function<std::string(int, int)>& expected) const {
-        for (int y = 0; y < surface.m_Size.height; ++y) {
-            for (int x = 0; x < surface.m_Size.width; ++x) {
-                const std::string got = PixelOf(surface.m_ZImage, x, y);
-                const std::string want = expected(x, y);
-                if (got != want) {
-                    return "(" + std::to_string(x) + ", " + std::to_string(y) + "): " + got +
-                           " instead of " + want;
-                }
-            }
-        }
-        return "";
+    std::string FirstMismatch(const PixelFunction& expected) const {
+        return ovscreentest::FirstMismatch(
+            surface.m_Size.width, surface.m_Size.height,
+            [this](int x, int y) { return PixelOf(surface.m_ZImage, x, y); }, expected);
     }
 };
 
@@ -116,16 +102,9 @@ TEST(ImageDraw, PicturesArePlacedByTheirMode) {
         int width, height;  // surface
         int picW, picH;     // picture
         int mode;
-        std::function<std::string(int, int)> expected;
+        PixelFunction expected;
     };
-    const std::string back = Hex(kBack);
-    // Where a 1:1 picture at (left, top) of w x h shows, its pixel; elsewhere the colour.
-    auto at = [back](int left, int top, int w, int h) {
-        return [=](int x, int y) {
-            const int px = x - left, py = y - top;
-            return (px >= 0 && px < w && py >= 0 && py < h) ? Hex(Gradient(px, py)) : back;
-        };
-    };
+    auto at = [](int left, int top, int w, int h) { return GradientAt(left, top, w, h, kBack); };
     const Case cases[] = {
         {"stretched at its own size", 64, 40, 64, 40, 0, at(0, 0, 64, 40)},
         {"centred, larger than the surface", 50, 30, 80, 41, 1, at(-15, -5, 80, 41)},
@@ -169,7 +148,7 @@ TEST(ImageDraw, ReleasedPictureIsDecodedAgainOnResize) {
     std::remove(path.c_str());
     const int code = surface.ResizeScreen(40, 40, path.c_str());
     EXPECT_LT(code, 0);
-    EXPECT_TRUE(composed.log.Logged({"COvImageDraw", "MakeBackImage", path}));
+    EXPECT_TRUE(Logged(composed.log, {"COvImageDraw", "MakeBackImage", path}));
     EXPECT_EQ(surface.m_nBackFlags & OV_BACK_RELEASE_IMAGE, 0);
     EXPECT_EQ(surface.ResizeScreen(41, 40, path.c_str()), 0);
 }
@@ -182,7 +161,7 @@ TEST(ImageDraw, UndecodablePictureLeavesThePlainColour) {
     }
     Composed composed(30, 20, kBack, path, 1, OV_BACK_RELEASE_IMAGE | OV_BACK_LOAD_OPTION);
     EXPECT_LT(composed.result, 0);
-    EXPECT_TRUE(composed.log.Logged({"COvImageDraw", "MakeBackImage", path}));
+    EXPECT_TRUE(Logged(composed.log, {"COvImageDraw", "MakeBackImage", path}));
     EXPECT_EQ(composed.surface.m_nBackFlags, OV_BACK_LOAD_OPTION);
     EXPECT_EQ(composed.FirstMismatch([](int, int) { return Hex(kBack); }), "");
     std::remove(path.c_str());
@@ -197,7 +176,7 @@ TEST(ImageDraw, BackgroundThatCannotBeAllocatedLeavesThePlainColour) {
     surface.m_BackColor = kBack;
     EXPECT_EQ(surface.FillBackColor(), -10000);
     EXPECT_TRUE(surface.m_BackScreen.IsEmpty());
-    EXPECT_TRUE(log.Logged({"COvImageDraw", "FillBackColor", "-10000"}));
+    EXPECT_TRUE(Logged(log, {"COvImageDraw", "FillBackColor", "-10000"}));
 
     // A picture cannot be composed either; nothing is drawn out of bounds.
     const std::string path = WritePicture(4, 4, Gradient);
@@ -235,5 +214,5 @@ TEST(ImageDraw, CopyToTheWindowIsClippedToThePicture) {
 
     // A failed copy is logged and still answers 0.
     EXPECT_EQ(surface.DrawImage(RECT{0, 0, 6, 4}, nullptr), 0);
-    EXPECT_TRUE(log.Logged({"COvImageDraw", "DrawImage", "-50004", "::SetDIBitsToDevice"}));
+    EXPECT_TRUE(Logged(log, {"COvImageDraw", "DrawImage", "-50004", "::SetDIBitsToDevice"}));
 }

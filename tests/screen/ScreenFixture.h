@@ -19,51 +19,31 @@
 #include "OvScreen.h"
 #include "OvVirtual.h"
 #include "Pixmere.h"
+#include "tests/scene/SceneFixture.h"
 
 namespace ovscreentest {
 
+// A new empty file in the temporary directory.
 inline std::string TempPath(const char* stem, const char* suffix) {
     std::string path;
     OvCreateTempFile(stem, suffix, path);
     return path;
 }
 
-// A running control that logs to a file of its own.
-class LoggedControl {
-public:
-    LoggedControl() : m_Path(TempPath("ovscreenlog", ".txt")) { control.Init(0, m_Path.c_str()); }
-    ~LoggedControl() {
-        control.Exit();
-        std::remove(m_Path.c_str());
-    }
-    std::vector<std::string> Lines() const {
-        std::vector<std::string> lines;
-        std::ifstream in(m_Path);
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
-    }
-    std::string LastLine() const {
-        const auto lines = Lines();
-        return lines.empty() ? std::string() : lines.back();
-    }
-    // True when some line holds every one of the parts.
-    bool Logged(std::initializer_list<std::string> parts) const {
-        for (const std::string& line : Lines()) {
-            bool all = true;
-            for (const std::string& part : parts)
-                all = all && line.find(part) != std::string::npos;
-            if (all)
-                return true;
-        }
-        return false;
-    }
+// A running control whose log lines can be read back (shared with the scene tests).
+using LoggedControl = ovtest::LoggedControl;
 
-    COvControl control;
-
-private:
-    std::string m_Path;
-};
+// True when some line of the control's log holds every one of the parts.
+inline bool Logged(const LoggedControl& log, std::initializer_list<std::string> parts) {
+    for (const std::string& line : log.Lines()) {
+        bool all = true;
+        for (const std::string& part : parts)
+            all = all && line.find(part) != std::string::npos;
+        if (all)
+            return true;
+    }
+    return false;
+}
 
 // Records the screen events as "added:<screen>" and "removed:<screen>".
 class ScreenJournal final : public COvCameraListener {
@@ -165,6 +145,36 @@ inline std::string WritePicture(int width, int height,
     const std::string path = TempPath("ovscreenpic", ".png");
     PxSavePng(image, path.c_str());
     return path;
+}
+
+// A picture whose every pixel tells where it came from: red the row, green the column.
+inline CPxRGB Gradient(int x, int y) {
+    return CPxRGB{y & 0xFF, x & 0xFF, 0x80};
+}
+
+using PixelFunction = std::function<std::string(int, int)>;
+
+// The pixels expected where a Gradient picture of w x h is drawn 1:1 at (left, top)
+// over a background colour.
+inline PixelFunction GradientAt(int left, int top, int w, int h, const CPxRGB& back) {
+    return [=](int x, int y) {
+        const int px = x - left, py = y - top;
+        return (px >= 0 && px < w && py >= 0 && py < h) ? Hex(Gradient(px, py)) : Hex(back);
+    };
+}
+
+// The first pixel of a width x height area where got differs from want, or "".
+inline std::string FirstMismatch(int width, int height, const PixelFunction& got,
+                                 const PixelFunction& want) {
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (got(x, y) != want(x, y)) {
+                return "(" + std::to_string(x) + ", " + std::to_string(y) + "): " + got(x, y) +
+                       " instead of " + want(x, y);
+            }
+        }
+    }
+    return "";
 }
 
 }  // namespace ovscreentest

@@ -58,10 +58,6 @@ struct World {
     }
 };
 
-CPxRGB Gradient(int x, int y) {
-    return CPxRGB{y & 0xFF, x & 0xFF, 0x80};
-}
-
 }  // namespace
 
 TEST(ScreenRender, FramesAndArrowedLinesLandOnExactPixels) {
@@ -152,15 +148,9 @@ TEST(ScreenRender, BackgroundPicturesArePlacedByTheirMode) {
         int width, height;  // window
         int picW, picH;     // picture
         int mode;
-        std::function<std::string(int, int)> expected;
+        PixelFunction expected;
     };
-    const std::string grey = Hex(kGrey);
-    auto at = [grey](int left, int top, int w, int h) {
-        return [=](int x, int y) {
-            const int px = x - left, py = y - top;
-            return (px >= 0 && px < w && py >= 0 && py < h) ? Hex(Gradient(px, py)) : grey;
-        };
-    };
+    auto at = [](int left, int top, int w, int h) { return GradientAt(left, top, w, h, kGrey); };
     const Case cases[] = {
         {"centred", 300, 201, 100, 50, 1, at(100, 75, 100, 50)},
         {"lower-left, taller than the window", 300, 201, 40, 250, 2, at(0, -49, 40, 250)},
@@ -175,16 +165,11 @@ TEST(ScreenRender, BackgroundPicturesArePlacedByTheirMode) {
         COvScreen screen;
         ASSERT_EQ(screen.Init(&log.control, &window, kGrey, path.c_str(), c.mode, 0), 0);
         ASSERT_EQ(screen.ReDraw(), 0);
-        std::string mismatch;
-        for (int y = 0; y < c.height && mismatch.empty(); ++y) {
-            for (int x = 0; x < c.width && mismatch.empty(); ++x) {
-                if (PixelOf(window, x, y) != c.expected(x, y)) {
-                    mismatch = std::to_string(x) + "," + std::to_string(y) + ": " +
-                               PixelOf(window, x, y) + " instead of " + c.expected(x, y);
-                }
-            }
-        }
-        EXPECT_EQ(mismatch, "") << c.name;
+        EXPECT_EQ(
+            FirstMismatch(
+                c.width, c.height, [&](int x, int y) { return PixelOf(window, x, y); }, c.expected),
+            "")
+            << c.name;
         EXPECT_STREQ(screen.GetBackImage(), path.c_str());
         std::remove(path.c_str());
     }

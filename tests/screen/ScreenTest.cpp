@@ -102,7 +102,7 @@ TEST(Screen, InitSizesToTheWindowAndStartsTheTimer) {
     ASSERT_EQ(headless.Init(&log.control, nullptr, CPxRGB{0, 0, 0}, nullptr, 0, 0), 0);
     EXPECT_EQ(headless.GetSize().width, 0);
     EXPECT_EQ(headless.ReDraw(), -52000);
-    EXPECT_TRUE(log.Logged({"COvScreen", "WindowDraw", "-52000", "GetDC"}));
+    EXPECT_TRUE(Logged(log, {"COvScreen", "WindowDraw", "-52000", "GetDC"}));
 }
 
 TEST(Screen, CamerasMoveBetweenScreensWithTheirEvents) {
