@@ -114,20 +114,28 @@ TEST(VirtualLine, EndBehindTheCameraGivesNoVirtualObject) {
 
 TEST(VirtualLine, DrawsInTheCurrentColour) {
     LineView v;
-    COvVirtualLineObject* vo = v.Build({-30, 0, 0}, {30, 0, 0}, Style(4, 0, 1));
+    // From canvas (100, 100) to (300, 100), 4 pixels wide.
+    COvVirtualLineObject* vo = v.Build({-15, 0, 0}, {15, 0, 0}, Style(4, 0, 1));
     ASSERT_NE(vo, nullptr);
-    v.line.SetStyle(COvLineStyle{4, {0, 255, 0}, 0, 1, 0});  // read at each draw
-    CPxImageData24 image;
-    ASSERT_EQ(image.NewImage(400, 200), 0);
-    CPxCanvas24 canvas(&image);
-    EXPECT_EQ(vo->Draw(&canvas, {0, 0}), 0);
-    CPxRGB c{};
-    ASSERT_TRUE(image.GetPixel(200, 100, c));
-    EXPECT_EQ(c.g, 255);
-    EXPECT_EQ(c.r, 0);
-    // The end head's tip lies 4 pixels past the end point, on the line's axis.
-    ASSERT_TRUE(image.GetPixel(402 - 4, 100, c));
-    EXPECT_GT(c.g, 0);
+    struct Case {
+        int endArrow;
+        int headGreen;  // at (294, 104): inside the end head, outside the line's band
+    };
+    for (const Case c : {Case{1, 255}, Case{2, 0}, Case{0, 0}}) {
+        v.line.SetStyle(COvLineStyle{4, {0, 255, 0}, 0, c.endArrow, 0});  // read at each draw
+        CPxImageData24 image;
+        ASSERT_EQ(image.NewImage(400, 200), 0);
+        CPxCanvas24 canvas(&image);
+        EXPECT_EQ(vo->Draw(&canvas, {0, 0}), 0);
+        CPxRGB px{};
+        ASSERT_TRUE(image.GetPixel(200, 100, px));
+        EXPECT_EQ(px.g, 255);
+        EXPECT_EQ(px.r, 0);
+        ASSERT_TRUE(image.GetPixel(294, 104, px));
+        EXPECT_EQ(px.g, c.headGreen) << "end arrow " << c.endArrow;
+        ASSERT_TRUE(image.GetPixel(106, 104, px));  // no start arrow
+        EXPECT_EQ(px.g, 0);
+    }
     EXPECT_EQ(vo->Draw(nullptr, {0, 0}), 0);
 }
 
