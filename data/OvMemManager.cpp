@@ -79,6 +79,9 @@ int COvMemManager::GetData(COvMemData** out, COvDataInfo* info, CPtrList* substi
         m_LoadingThread.AddThread();
     } else if (added == 1) {
         m_LoadingThread.EnsureThread();
+    } else {
+        // Nothing was queued (no memory for a request, logged): not "queued".
+        return Substitute(out, substitutes, added);
     }
     return Substitute(out, substitutes, kQueued);
 }

@@ -34,7 +34,8 @@ public:
     // queued or pending; *out is a locked substitute from the list of COvDataInfo*
     // or null. -1: the datum failed to load (remembered until deleted); *out as for
     // 200. Priority 2 loads on this thread first (or waits for the thread that loads
-    // it). May set info->m_nDataID. -10005 (logged) for a null out or info.
+    // it). May set info->m_nDataID. -10005 (logged) for a null out or info; -10000
+    // (logged) when no request could be queued, *out as for 200.
     int GetData(COvMemData** out, COvDataInfo* info, CPtrList* substitutes);
     // The first datum of the list of COvDataInfo* that is in memory with data,
     // locked; priority-2 entries are loaded on this thread. Null when none.
