@@ -111,7 +111,9 @@ int COvTransformation::GetScreenToCanvas(CPx2DPoint centred, CPx2DPoint* canvas)
     if (canvas == nullptr)
         return NullOutput(m_pControl, "GetScreenToCanvas");
     const CPx2DPoint m = Centre();
-    *canvas = CPx2DPoint{centred.x + m.x, m.y - centred.y};
+    // Saturated: a point grazing the camera plane projects to the end of the range.
+    *canvas = CPx2DPoint{ov::ClampPixel(static_cast<long long>(centred.x) + m.x),
+                         ov::ClampPixel(static_cast<long long>(m.y) - centred.y)};
     return 0;
 }
 
@@ -119,6 +121,7 @@ int COvTransformation::GetCanvasToScreen(CPx2DPoint canvas, CPx2DPoint* centred)
     if (centred == nullptr)
         return NullOutput(m_pControl, "GetCanvasToScreen");
     const CPx2DPoint m = Centre();
-    *centred = CPx2DPoint{canvas.x - m.x, m.y - canvas.y};
+    *centred = CPx2DPoint{ov::ClampPixel(static_cast<long long>(canvas.x) - m.x),
+                          ov::ClampPixel(static_cast<long long>(m.y) - canvas.y)};
     return 0;
 }

@@ -73,6 +73,8 @@ TEST(CameraView, CullingAtTheBoundaries) {
         {"below the bottom", {0, -55, 1700}, {10, 10}, 0},
         {"behind the camera", {0, 0, -400}, {10, 10}, 0},
         {"on the camera plane", {0, 0, -300}, {10, 10}, 0},
+        // Projects far beyond the int range: saturated, never overflowing.
+        {"grazing the camera plane", {1000, -1000, -299.9999999}, {10, 10}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
