@@ -44,6 +44,9 @@ int COvSdlWindow::Create(const char* title, int width, int height) {
     // A library must not take over the process's signals; a client that wants SDL's
     // handlers can still ask for them with a stronger hint.
     SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_DEFAULT);
+    // Pictures are finished in memory: the window system's own framebuffer shows them
+    // without bringing up a 3D driver (and its threads) just to copy pixels.
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         return OV_WND_E_NODISPLAY;
     }
@@ -75,6 +78,11 @@ void COvSdlWindow::Destroy() {
     m_pImpl->pWindow = nullptr;
     --t_sdlWindows;
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    // When nothing else in the process uses SDL, let it release everything it holds
+    // (its message-bus connection too), so that closing the last window leaks nothing.
+    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) {
+        SDL_Quit();
+    }
 }
 
 bool COvSdlWindow::IsOpen() const {

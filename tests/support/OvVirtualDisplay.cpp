@@ -97,8 +97,10 @@ void OvVirtualDisplay::Start(int width, int height) {
 
     const std::string fdText = std::to_string(writeEnd.Get());
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    std::vector<std::string> args = {"Xvfb", "-displayfd", fdText, "-screen", "0",
-                                     screen, "-nolisten",  "tcp",  "-noreset"};
+    // -terminate: the server ends when its last client disconnects, so that a test that
+    // crashes leaves no server behind (see the header).
+    std::vector<std::string> args = {"Xvfb", "-displayfd", fdText, "-screen",   "0",
+                                     screen, "-nolisten",  "tcp",  "-terminate"};
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(arg.data());

@@ -2,6 +2,10 @@
 // into memory (Xvfb) on a free display number and points $DISPLAY at it for the whole
 // process; stops the server and restores $DISPLAY when destroyed. Needs the Xvfb
 // program (Debian package xvfb, installed by scripts/deps.sh).
+//
+// The server also ends by itself when its last client disconnects, so that a crashed
+// test process leaves no server running: keep one connection open (a COvX11Probe, say)
+// from right after the start for as long as the display is used.
 #ifndef ORVANE_TESTS_OVVIRTUALDISPLAY_H
 #define ORVANE_TESTS_OVVIRTUALDISPLAY_H
 
