@@ -28,8 +28,9 @@ public:
     // bilinear filtering (edges clamped); where the source shrinks by more than 2x
     // along an axis, each target pixel averages the source pixels its footprint covers
     // instead, so reduced pictures do not shimmer. A 1:1 draw copies exactly.
-    // Returns 0 (also when nothing is visible), or PX_E_ARGUMENT for a null `src`;
-    // an empty `src` or a non-positive size draws nothing and returns 0.
+    // Returns 0 (also when nothing is visible), or PX_E_ARGUMENT for a null `src` or
+    // a `src` whose pixels are the canvas's own; an empty `src` or a non-positive size
+    // draws nothing and returns 0.
     int DrawImage(CPxImageData24* src, int x, int y, int width, int height);
 
     // Draws the segment from the centre of pixel (x1, y1) to the centre of pixel

@@ -77,8 +77,8 @@ public:
     CPxImageZBuffer() = default;
 
     // Frees the array, then for positive w and h allocates w x h floats (contents
-    // undefined until Clear). Returns 0, -10000 when the allocation fails, or
-    // PX_E_TOO_LARGE past the pixel limit; on failure the buffer stays empty.
+    // undefined until Clear). Returns 0, -10000 when the allocation fails or
+    // w x h is past the pixel limit; on failure the buffer stays empty.
     int Resize(int w, int h);
     // Sets every entry to the largest finite float (bit pattern 0x7F7FFFFF): nothing
     // drawn at that pixel yet.
@@ -177,11 +177,15 @@ public:
     // Frees the pixels; the picture is empty (0 x 0) afterwards. Calls ImageSizeChanged.
     void FreeData();
 
-    // Decodes the image file at `path` (BMP, PNG or JPEG, told apart by content)
-    // into this picture. PNG alpha is composited over black; palettes, grey and 16-bit
-    // samples become 24-bit colour. `header`, when not null, receives a new header
-    // that the caller deletes (null on failure). `flag`: the PX_LOAD_ bits. Returns
-    // 0 or a negative code; on failure the picture is empty.
+    // Decodes the image file at `path` (BMP, PNG or JPEG, told apart by content,
+    // not by name) into this picture. Everything becomes 24-bit colour: palettes,
+    // grey, 16-bit samples (rounded to 8 bits) and CMYK. PNG alpha and transparency
+    // are composited over black; BMP alpha is ignored; no gamma correction is made.
+    // The picture's memory is reused when its size is unchanged and no copy shares
+    // it. `header`, when not null, receives a new header that the caller deletes
+    // (null on failure). `flag`: the PX_LOAD_ bits. Returns 0 or a negative code
+    // (PX_E_OPEN, PX_E_FORMAT, PX_E_CORRUPT, PX_E_UNSUPPORTED, PX_E_TOO_LARGE, -10000);
+    // on failure the picture is empty.
     int LoadImageA(const char* path, CPxImageHeader** header, int flag);
     // The same from the current position of `stream`.
     int LoadImageA(CQrReadStream* stream, CPxImageHeader** header, int flag);

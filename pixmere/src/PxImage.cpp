@@ -29,7 +29,7 @@ int CPxImageZBuffer::Resize(int w, int h) {
     if (w <= 0 || h <= 0)
         return PX_OK;
     if (!WithinLimit(w, h))
-        return PX_E_TOO_LARGE;
+        return PX_E_NOMEM;  // as a failed allocation: callers know only that code
     const std::size_t bytes =
         static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * sizeof(float);
     auto* mem = static_cast<float*>(std::malloc(bytes));

@@ -67,7 +67,10 @@ int CPxImageData24::LoadImageA(CQrReadStream* stream, CPxImageHeader** header, i
     }
     const std::int64_t start = stream->Tell();
     unsigned char magic[8] = {};
-    const std::int64_t got = stream->Read(magic, sizeof magic);
+    // A stream may hand out fewer bytes than asked for: read until 8 or the end.
+    std::int64_t got = 0;
+    for (std::int64_t n; got < 8 && (n = stream->Read(magic + got, 8 - got)) > 0;)
+        got += n;
     const int type = got > 0 ? Sniff(magic, got) : CPxImageHeader::TYPE_UNKNOWN;
     PxFileFacts facts;
     int rc = PX_E_FORMAT;

@@ -4,6 +4,7 @@
 #include <jpeglib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -63,6 +64,32 @@ std::vector<unsigned char> Encode(const CPxImageData24& img, bool png) {
     EXPECT_EQ(png ? PxEncodePng(img, out) : PxEncodeBmp(img, out), 0);
     return out;
 }
+
+// A client's stream that knows no size, keeps nothing in memory and hands out at
+// most three bytes a read.
+class TrickleStream : public CQrReadStream {
+public:
+    explicit TrickleStream(const std::vector<unsigned char>& d) : m_Data(d) {}
+    std::int64_t Read(void* buffer, std::int64_t size) override {
+        const std::int64_t n =
+            std::min<std::int64_t>({size, 3, static_cast<std::int64_t>(m_Data.size()) - m_Pos});
+        std::memcpy(buffer, m_Data.data() + m_Pos, static_cast<std::size_t>(n));
+        m_Pos += n;
+        return n;
+    }
+    int Seek(std::int64_t pos) override {
+        if (pos < 0 || pos > static_cast<std::int64_t>(m_Data.size()))
+            return QR_E_SEEK;
+        m_Pos = pos;
+        return 0;
+    }
+    std::int64_t Tell() const override { return m_Pos; }
+    std::int64_t GetSize() const override { return -1; }
+
+private:
+    const std::vector<unsigned char>& m_Data;
+    std::int64_t m_Pos = 0;
+};
 
 }  // namespace
 
@@ -254,4 +281,68 @@ TEST(PxCodecTest, RecordedCrashInputsAreHandled) {
         const int rc = img.LoadImageA(entry.path().c_str(), nullptr, 0);
         EXPECT_EQ(rc < 0, img.IsEmpty()) << entry.path();
     }
+}
+
+// Every decoder reads the same pixels through a stream of unknown size that
+// trickles its bytes as through one in memory.
+TEST(PxCodecTest, DecodersNeedNoSizeNorWholeReads) {
+    CPxImageData24 src;
+    ASSERT_EQ(src.NewImage(21, 10), 0);
+    FillSmooth(src);
+    const std::vector<std::vector<unsigned char>> files = {
+        Encode(src, false),
+        Encode(src, true),
+        MakeJpeg(src, false, true),
+        PxReadFile(PxTestPath("bmpsuite/g/pal8rle.bmp")),
+        PxReadFile(PxTestPath("bmpsuite/g/pal4rle.bmp")),
+        PxReadFile(PxTestPath("bmpsuite/g/rgb16-565.bmp")),
+        PxReadFile(PxTestPath("pngsuite/basi3p08.png"))};
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        CPxImageData24 whole, trickled;
+        ASSERT_EQ(PxLoadBytes(whole, files[k]), 0) << k;
+        TrickleStream s(files[k]);
+        ASSERT_EQ(trickled.LoadImageA(&s, nullptr, 0), 0) << k;
+        EXPECT_EQ(PxDiffCount(whole, trickled), 0) << k;
+    }
+}
+
+// Adobe CMYK JPEGs store inverted ink values; solid cyan-free, full-black-free ink
+// of magenta and yellow is red.
+TEST(PxCodecTest, JpegCmykBecomesRgb) {
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = 16;
+    c.image_height = 16;
+    c.input_components = 4;
+    c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 100, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<unsigned char> row(16 * 4);
+    for (int x = 0; x < 16; ++x) {
+        row[4 * x] = 255;      // inverted: no cyan
+        row[4 * x + 1] = 0;    // full magenta
+        row[4 * x + 2] = 0;    // full yellow
+        row[4 * x + 3] = 255;  // no black
+    }
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    std::vector<unsigned char> bytes(mem, mem + size);
+    jpeg_destroy_compress(&c);
+    std::free(mem);
+    CPxImageData24 img;
+    ASSERT_EQ(PxLoadBytes(img, bytes), 0);
+    CPxRGB p{};
+    ASSERT_TRUE(img.GetPixel(8, 8, p));
+    EXPECT_GT(p.r, 245);
+    EXPECT_LT(p.g, 10);
+    EXPECT_LT(p.b, 10);
 }

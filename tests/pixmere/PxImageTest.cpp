@@ -110,7 +110,7 @@ TEST(PxImageTest, DepthBufferFollowsTheSizeAndClears) {
     EXPECT_EQ(alone.Resize(0, 5), 0);
     EXPECT_EQ(alone.GetStart(), nullptr);
     alone.Clear();  // nothing to clear, no fault
-    EXPECT_EQ(alone.Resize(1 << 20, 1 << 20), PX_E_TOO_LARGE);
+    EXPECT_EQ(alone.Resize(1 << 20, 1 << 20), PX_E_NOMEM);
 }
 
 TEST(PxImageTest, CursorsPointAtTheTopRow) {

@@ -297,16 +297,20 @@ int ReadUncompressed(CQrReadStream& s, const BmpInfo& info, CPxImageData24& imag
 // Run-length coded rows (bottom-up). Pixels that the codes skip stay black.
 int ReadRle(CQrReadStream& s, const BmpInfo& info, CPxImageData24& image) {
     const std::int64_t fileSize = s.GetSize();
-    std::int64_t avail = fileSize >= 0 ? fileSize - s.Tell() : 0;
-    if (info.sizeImage != 0 && (fileSize < 0 || info.sizeImage < avail))
+    // No coding spends more than two bytes per pixel plus the row ends: the bound on
+    // what is read when the stream's size is not known.
+    const std::int64_t most = 2 * info.width * info.height + 4 * info.height + 64;
+    std::int64_t avail = fileSize >= 0 ? fileSize - s.Tell() : most;
+    if (info.sizeImage != 0 && info.sizeImage < avail)
         avail = info.sizeImage;
-    // Even the densest coding spends two bytes per 255 pixels plus an end per row.
-    const std::int64_t most = info.width * info.height + 4 * info.height + 64;
     avail = std::min(avail, most);
     if (avail <= 0)
         return PX_E_CORRUPT;
     std::vector<unsigned char> code(static_cast<std::size_t>(avail));
-    const std::int64_t got = s.Read(code.data(), avail);
+    // Streams may hand out less than asked for; read until the data ends.
+    std::int64_t got = 0;
+    for (std::int64_t n; got < avail && (n = s.Read(code.data() + got, avail - got)) > 0;)
+        got += n;
     if (got <= 0)
         return PX_E_CORRUPT;
     code.resize(static_cast<std::size_t>(got));
