@@ -102,30 +102,28 @@ std::vector<Shape> Shapes() {
     return v;
 }
 
-void Ours_Lines(benchmark::State& state) {
+void Ours_Shapes(benchmark::State& state, bool lines) {
     CPxImageData24 dst;
     dst.NewImage(kW, kH);
     CPxCanvas24 canvas(&dst);
     const auto shapes = Shapes();
     for (auto _ : state) {
-        for (const Shape& s : shapes)
-            canvas.DrawLine(s.x1, s.y1, s.x2, s.y2, s.width, s.color);
+        for (const Shape& s : shapes) {
+            if (lines)
+                canvas.DrawLine(s.x1, s.y1, s.x2, s.y2, s.width, s.color);
+            else
+                canvas.DrawTriangle(s.x1, s.y1, s.x2, s.y2, s.x3, s.y3, s.color);
+        }
         benchmark::DoNotOptimize(dst.GetData());
     }
     state.SetItemsProcessed(state.iterations() * kShapes);
 }
 
+void Ours_Lines(benchmark::State& state) {
+    Ours_Shapes(state, true);
+}
 void Ours_Triangles(benchmark::State& state) {
-    CPxImageData24 dst;
-    dst.NewImage(kW, kH);
-    CPxCanvas24 canvas(&dst);
-    const auto shapes = Shapes();
-    for (auto _ : state) {
-        for (const Shape& s : shapes)
-            canvas.DrawTriangle(s.x1, s.y1, s.x2, s.y2, s.x3, s.y3, s.color);
-        benchmark::DoNotOptimize(dst.GetData());
-    }
-    state.SetItemsProcessed(state.iterations() * kShapes);
+    Ours_Shapes(state, false);
 }
 
 void Cairo_Shapes(benchmark::State& state, bool lines) {

@@ -11,7 +11,17 @@
 
 namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
+
+// pread that carries on after an interrupting signal.
+ssize_t PreadAll(int fd, void* buffer, std::size_t size, std::int64_t pos) {
+    for (;;) {
+        const ssize_t got = ::pread(fd, buffer, size, static_cast<off_t>(pos));
+        if (got >= 0 || errno != EINTR)
+            return got;
+    }
 }
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // CQrFileReadStream
@@ -50,28 +60,20 @@ std::int64_t CQrFileReadStream::Read(void* buffer, std::int64_t size) {
             m_nFilePos += static_cast<std::int64_t>(m_nBufFill);
             m_nBufPos = m_nBufFill = 0;
             // Large reads bypass the buffer.
-            if (size - done >= static_cast<std::int64_t>(kBufferSize)) {
-                const ssize_t got =
-                    ::pread(m_nFd, out + done, static_cast<std::size_t>(size - done), m_nFilePos);
-                if (got < 0) {
-                    if (errno == EINTR)
-                        continue;
-                    return done > 0 ? done : QR_E_READ;
-                }
-                if (got == 0)
-                    break;
+            const bool direct = size - done >= static_cast<std::int64_t>(kBufferSize);
+            const ssize_t got =
+                direct
+                    ? PreadAll(m_nFd, out + done, static_cast<std::size_t>(size - done), m_nFilePos)
+                    : PreadAll(m_nFd, m_Buffer.data(), m_Buffer.size(), m_nFilePos);
+            if (got < 0)
+                return done > 0 ? done : QR_E_READ;
+            if (got == 0)
+                break;
+            if (direct) {
                 m_nFilePos += got;
                 done += got;
                 continue;
             }
-            const ssize_t got = ::pread(m_nFd, m_Buffer.data(), m_Buffer.size(), m_nFilePos);
-            if (got < 0) {
-                if (errno == EINTR)
-                    continue;
-                return done > 0 ? done : QR_E_READ;
-            }
-            if (got == 0)
-                break;
             m_nBufFill = static_cast<std::size_t>(got);
         }
         const std::size_t n =

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "PxTestSupport.h"
 
@@ -17,9 +18,11 @@ std::uint32_t U32At(const std::vector<unsigned char>& v, std::size_t o) {
     return v[o] | (v[o + 1] << 8) | (v[o + 2] << 16) | (static_cast<std::uint32_t>(v[o + 3]) << 24);
 }
 
-// A JPEG of `img` made with libjpeg directly, so the decoder is checked against
-// the reference encoder rather than against itself.
-std::vector<unsigned char> MakeJpeg(const CPxImageData24& img, bool grey, bool progressive) {
+// A JPEG made with libjpeg directly, so the decoder is checked against the
+// reference encoder rather than against itself. `fill` writes row y.
+std::vector<unsigned char> CompressJpeg(int w, int h, int components, J_COLOR_SPACE space,
+                                        bool progressive,
+                                        const std::function<void(int, unsigned char*)>& fill) {
     jpeg_compress_struct c;
     jpeg_error_mgr err;
     c.err = jpeg_std_error(&err);
@@ -27,22 +30,19 @@ std::vector<unsigned char> MakeJpeg(const CPxImageData24& img, bool grey, bool p
     unsigned char* mem = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = static_cast<JDIMENSION>(img.GetWidth());
-    c.image_height = static_cast<JDIMENSION>(img.GetHeight());
-    c.input_components = grey ? 1 : 3;
-    c.in_color_space = grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    c.image_width = static_cast<JDIMENSION>(w);
+    c.image_height = static_cast<JDIMENSION>(h);
+    c.input_components = components;
+    c.in_color_space = space;
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, 100, TRUE);
     if (progressive)
         jpeg_simple_progression(&c);
     jpeg_start_compress(&c, TRUE);
-    std::vector<unsigned char> row(static_cast<std::size_t>(img.GetWidth()) * 3);
+    std::vector<unsigned char> row(static_cast<std::size_t>(w) * components);
     while (c.next_scanline < c.image_height) {
-        unsigned char* src = img.GetScanLine(static_cast<int>(c.next_scanline));
-        if (grey)
-            for (int x = 0; x < img.GetWidth(); ++x)
-                row[x] = src[3 * x + 1];
-        JSAMPROW r = grey ? row.data() : src;
+        fill(static_cast<int>(c.next_scanline), row.data());
+        JSAMPROW r = row.data();
         jpeg_write_scanlines(&c, &r, 1);
     }
     jpeg_finish_compress(&c);
@@ -50,6 +50,20 @@ std::vector<unsigned char> MakeJpeg(const CPxImageData24& img, bool grey, bool p
     jpeg_destroy_compress(&c);
     std::free(mem);
     return out;
+}
+
+std::vector<unsigned char> MakeJpeg(const CPxImageData24& img, bool grey, bool progressive) {
+    const int w = img.GetWidth();
+    return CompressJpeg(w, img.GetHeight(), grey ? 1 : 3, grey ? JCS_GRAYSCALE : JCS_EXT_BGR,
+                        progressive, [&](int y, unsigned char* row) {
+                            const unsigned char* src = img.GetScanLine(y);
+                            for (int x = 0; x < w; ++x) {
+                                if (grey)
+                                    row[x] = src[3 * x + 1];
+                                else
+                                    std::memcpy(row + 3 * x, src + 3 * x, 3);
+                            }
+                        });
 }
 
 // A smooth picture, which JPEG keeps close.
@@ -309,35 +323,14 @@ TEST(PxCodecTest, DecodersNeedNoSizeNorWholeReads) {
 // Adobe CMYK JPEGs store inverted ink values; solid cyan-free, full-black-free ink
 // of magenta and yellow is red.
 TEST(PxCodecTest, JpegCmykBecomesRgb) {
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* mem = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = 16;
-    c.image_height = 16;
-    c.input_components = 4;
-    c.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 100, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<unsigned char> row(16 * 4);
-    for (int x = 0; x < 16; ++x) {
-        row[4 * x] = 255;      // inverted: no cyan
-        row[4 * x + 1] = 0;    // full magenta
-        row[4 * x + 2] = 0;    // full yellow
-        row[4 * x + 3] = 255;  // no black
-    }
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    std::vector<unsigned char> bytes(mem, mem + size);
-    jpeg_destroy_compress(&c);
-    std::free(mem);
+    const auto bytes = CompressJpeg(16, 16, 4, JCS_CMYK, false, [](int, unsigned char* row) {
+        for (int x = 0; x < 16; ++x) {
+            row[4 * x] = 255;      // inverted: no cyan
+            row[4 * x + 1] = 0;    // full magenta
+            row[4 * x + 2] = 0;    // full yellow
+            row[4 * x + 3] = 255;  // no black
+        }
+    });
     CPxImageData24 img;
     ASSERT_EQ(PxLoadBytes(img, bytes), 0);
     CPxRGB p{};
