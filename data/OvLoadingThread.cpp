@@ -4,7 +4,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <system_error>
+#include <exception>
 
 #include "data/OvDataLog.h"
 #include "data/OvDataManager.h"
@@ -138,7 +138,7 @@ bool COvLoadingThread::Launch(Worker* worker) {
             worker->done.store(true, std::memory_order_release);
             worker->exited.store(true, std::memory_order_release);
         });
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {  // no thread (system_error) or no memory for one
         return false;
     }
     return true;
