@@ -137,9 +137,10 @@ public:
     // where it was, new parts are black. Returns 0; OV_WND_E_ARGUMENT for a negative or
     // too large size; -10000 when the memory cannot be had (size unchanged).
     int Resize(int width, int height);
-    // Writes what is shown as a 24-bit PNG file. Returns 0; -10001 when the file cannot
-    // be created; OV_WND_E_WRITE when it could not be written completely;
-    // OV_WND_E_ARGUMENT for a null path or an empty window.
+    // Writes what is shown as a 24-bit PNG file, replacing one at path. Returns 0; -10001
+    // when the file cannot be created; OV_WND_E_WRITE when it could not be written
+    // completely (nothing is left at path then); -10000 when the encoder has no memory;
+    // OV_WND_E_ARGUMENT for a null or empty path or a window without pixels.
     int SavePng(const char* path) const;
     // The number of blocks presented since construction.
     long long GetPresentCount() const;
@@ -234,7 +235,9 @@ OV_EXPORT int KillTimer(HWND hWnd, OvTimerId idEvent);
 // Runs every due timer of the calling thread once, in the order they fell due, and serves
 // the events of the thread's SDL windows. When nothing was due it sleeps until the next
 // timer is due, an event arrives or waitMs have passed, and then runs what became due.
-// Returns the number of timer procedures called.
+// It does not wait while a quit request (OvPostQuit) is pending. Other SDL events (keys,
+// mouse) are taken from the queue and dropped. Returns the number of timer procedures
+// called.
 OV_EXPORT int OvPumpMessages(unsigned int waitMs);
 // Pumps on the calling thread until OvPostQuit() is called on it; clears the request and
 // returns the code given to it.
