@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <new>
 
 #include "PxImage.h"
 #include "draw/PxRaster.h"
@@ -38,7 +39,11 @@ int CPxCanvas24::DrawImage(CPxImageData24* src, int x, int y, int width, int hei
     // Drawing a picture into itself would read pixels already overwritten.
     if (src->GetData() == m_pImage->GetData())
         return PX_E_ARGUMENT;
-    PxScaleInto(*src, *m_pImage, x, y, width, height);
+    try {
+        PxScaleInto(*src, *m_pImage, x, y, width, height);
+    } catch (const std::bad_alloc&) {
+        return PX_E_NOMEM;  // the tap tables, at most a few rows long, could not be had
+    }
     return PX_OK;
 }
 

@@ -1,6 +1,7 @@
 // LoadImageA: the format is told from the first bytes, then the matching decoder runs.
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "Quorra.h"
 #include "codec/PxDecoders.h"
@@ -75,16 +76,21 @@ int CPxImageData24::LoadImageA(CQrReadStream* stream, CPxImageHeader** header, i
     PxFileFacts facts;
     int rc = PX_E_FORMAT;
     if (type != CPxImageHeader::TYPE_UNKNOWN && stream->Seek(start) == 0) {
-        switch (type) {
-            case CPxImageHeader::TYPE_PNG:
-                rc = PxDecodePng(*stream, *this, facts);
-                break;
-            case CPxImageHeader::TYPE_JPEG:
-                rc = PxDecodeJpeg(*stream, *this, facts, flag);
-                break;
-            default:
-                rc = PxDecodeBmp(*stream, *this, facts);
-                break;
+        // Failures are codes: a working buffer that cannot be had is one too.
+        try {
+            switch (type) {
+                case CPxImageHeader::TYPE_PNG:
+                    rc = PxDecodePng(*stream, *this, facts);
+                    break;
+                case CPxImageHeader::TYPE_JPEG:
+                    rc = PxDecodeJpeg(*stream, *this, facts, flag);
+                    break;
+                default:
+                    rc = PxDecodeBmp(*stream, *this, facts);
+                    break;
+            }
+        } catch (const std::bad_alloc&) {
+            rc = PX_E_NOMEM;
         }
     }
     if (rc != PX_OK) {
@@ -92,6 +98,6 @@ int CPxImageData24::LoadImageA(CQrReadStream* stream, CPxImageHeader** header, i
         return rc;
     }
     if (header)
-        *header = new CPxFileHeader(facts);
+        *header = new (std::nothrow) CPxFileHeader(facts);
     return PX_OK;
 }

@@ -18,6 +18,7 @@ constexpr int QR_E_ARGUMENT = -71001;  // null name, null buffer or a negative s
 constexpr int QR_E_READ = -71002;      // the underlying file could not be read
 constexpr int QR_E_SEEK = -71003;      // position outside the data or not reachable
 constexpr int QR_E_EOF = -71004;       // fewer bytes left than asked for
+constexpr int QR_E_NOMEM = -10000;     // memory could not be allocated
 constexpr int QR_E_UNKNOWN = -71005;   // no buffer is registered under that name
 
 // A sequential byte source with random access. Streams are used by one thread at
@@ -124,8 +125,8 @@ public:
     CQrMemoryStreamCreator& operator=(const CQrMemoryStreamCreator& other);
 
     // Registers a copy of `size` bytes at `data` under `name`, replacing what was
-    // registered under that name. Returns 0, or QR_E_ARGUMENT for a null name or a
-    // null `data` with a non-zero size.
+    // registered under that name. Returns 0, QR_E_ARGUMENT for a null name or a
+    // null `data` with a non-zero size, or QR_E_NOMEM.
     int RegisterBuffer(const char* name, const void* data, std::size_t size);
     // Removes the buffer registered under `name`. Returns 0, QR_E_ARGUMENT for a
     // null name, or QR_E_UNKNOWN when nothing is registered under it.

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
@@ -40,7 +41,12 @@ std::unique_ptr<CQrFileReadStream> CQrFileReadStream::Open(const char* path) {
         ::close(fd);
         return nullptr;
     }
-    return std::unique_ptr<CQrFileReadStream>(new CQrFileReadStream(fd, st.st_size));
+    try {
+        return std::unique_ptr<CQrFileReadStream>(new CQrFileReadStream(fd, st.st_size));
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        return nullptr;
+    }
 }
 
 CQrFileReadStream::CQrFileReadStream(int fd, std::int64_t size)

@@ -1,4 +1,6 @@
 // The memory stream creator: names served from registered buffers.
+#include <new>
+
 #include "Quorra.h"
 
 CQrMemoryStreamCreator::CQrMemoryStreamCreator() {}
@@ -14,9 +16,13 @@ int CQrMemoryStreamCreator::RegisterBuffer(const char* name, const void* data, s
         return QR_E_ARGUMENT;
     const auto* bytes = static_cast<const unsigned char*>(data);
     // The copy is made before the lock is taken: a large buffer does not stall readers.
-    auto copy = std::make_shared<const std::vector<unsigned char>>(bytes, bytes + size);
-    std::lock_guard<std::mutex> lock(m_Lock);
-    m_Buffers[name] = std::move(copy);
+    try {
+        auto copy = std::make_shared<const std::vector<unsigned char>>(bytes, bytes + size);
+        std::lock_guard<std::mutex> lock(m_Lock);
+        m_Buffers[name] = std::move(copy);
+    } catch (const std::bad_alloc&) {
+        return QR_E_NOMEM;
+    }
     return QR_OK;
 }
 
@@ -59,7 +65,7 @@ CQrReadStream* CQrMemoryStreamCreator::CreateStream(const char* name) {
             return nullptr;
         data = it->second;
     }
-    return new CQrMemoryReadStream(std::move(data));
+    return new (std::nothrow) CQrMemoryReadStream(std::move(data));
 }
 
 void CQrMemoryStreamCreator::FreeStream(CQrReadStream* stream) {

@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <new>
 #include <vector>
 
 #include "PxCodec.h"
@@ -125,7 +126,16 @@ int DecodeRows(PngReader& r, CPxImageData24& image, PxFileFacts& facts,
 
 void WriteToVector(png_structp png, png_bytep data, std::size_t size) {
     auto* out = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + size);
+    // NOTE: an exception must not cross libpng's C frames; it becomes libpng's error,
+    // raised once the exception is gone.
+    bool failed = false;
+    try {
+        out->insert(out->end(), data, data + size);
+    } catch (const std::bad_alloc&) {
+        failed = true;
+    }
+    if (failed)
+        png_error(png, "out of memory");
 }
 void FlushNothing(png_structp) {}
 
