@@ -1,11 +1,15 @@
 // The screen's cameras, update cycle, timers, read level and hit tests.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "OvData.h"
+#include "Quorra.h"
 #include "ScreenFixture.h"
+#include "data/OvMemCache.h"
 #include "data/OvMemManager.h"
 
 using namespace ovscreentest;
@@ -49,6 +53,20 @@ struct Stage {
             }
         }
         return objects;
+    }
+};
+
+// Makes data of 1000 bytes from any stream.
+class SizedHandler final : public COvDataHandler {
+public:
+    void Free() override { delete this; }
+    void FreeData(void** data) override {
+        delete static_cast<char*>(*data);
+        *data = nullptr;
+    }
+    void* CreateData(CQrReadStream*, int* size) override {
+        *size = 1000;
+        return new char('d');
     }
 };
 
@@ -146,6 +164,33 @@ TEST(Screen, CamerasMoveBetweenScreensWithTheirEvents) {
     EXPECT_EQ(first.GetCameraList()->GetCount(), 0);
 }
 
+TEST(Screen, CameraOperationsReachTheScreen) {
+    Stage stage;
+    ProbeObject object;
+    stage.Add(object, OV_3DPOINT(0, 0, 0), OV_SIZE3D(3, 3));
+    struct Step {
+        const char* name;
+        std::function<void()> run;
+        int draws, presents;  // what one run adds
+    };
+    const Step steps[] = {
+        {"camera Update", [&] { stage.camera.Update(); }, 1, 1},
+        {"camera UpdateScreen", [&] { stage.camera.UpdateScreen(); }, 1, 0},
+        {"scene Update", [&] { stage.scene.Update(); }, 1, 1},
+        {"screen UpdateCamera", [&] { stage.screen.UpdateCamera(); }, 0, 0},
+    };
+    for (const Step& step : steps) {
+        const int drawn = object.log.drawn;
+        const long long presents = stage.window.GetPresentCount();
+        step.run();
+        EXPECT_EQ(object.log.drawn - drawn, step.draws) << step.name;
+        EXPECT_EQ(stage.window.GetPresentCount() - presents, step.presents) << step.name;
+    }
+    // UpdateCamera rebuilt the view and marked the camera for the next canvas update.
+    EXPECT_EQ(stage.camera.IsUpdated(), 1);
+    EXPECT_EQ(stage.screen.GetObjectAtPos(OV_2DPOINT(320, 240)), &object);
+}
+
 TEST(Screen, AddingACameraStopsTheTimerUntilTheNextUpdate) {
     Stage stage;
     ProbeObject a;
@@ -165,6 +210,24 @@ TEST(Screen, AddingACameraStopsTheTimerUntilTheNextUpdate) {
 
 TEST(Screen, TimerRunsAtTheShortestPeriodAskedFor) {
     Stage stage;
+    COvControl& control = stage.log.control;
+    control.SetMaxMem(100);
+    auto* creator = new CQrMemoryStreamCreator;
+    creator->RegisterBuffer("first", "x", 1);
+    creator->RegisterBuffer("second", "y", 1);
+    control.AddStreamCreator(creator);
+    control.AddDataHandler(7, new SizedHandler);
+    // Loads (or finds) the datum of 1000 bytes of that name and gives it back; the
+    // cache keeps it.
+    auto request = [&control](const char* name) {
+        COvDataInfo info;
+        info.Init(7, name, 2, 1);  // shared by name
+        COvMemData* data = nullptr;
+        const int code = control.GetData(&data, &info, nullptr);
+        if (data != nullptr)
+            control.UnLockData(data);
+        return code;
+    };
     ProbeObject slow, fast, hidden, idle;
     slow.interval = 500;
     fast.interval = 200;
@@ -188,8 +251,10 @@ TEST(Screen, TimerRunsAtTheShortestPeriodAskedFor) {
     EXPECT_EQ(fast.log.drawn, fast.log.unprepared);
     EXPECT_EQ(stage.window.GetPresentCount(), presents + 1);
 
-    // Nobody asks any more: the slow check neither draws nor touches the window.
+    // Nobody asks any more: the slow check neither draws nor touches the window. The
+    // update trims the cache, which is over its budget (the newest datum stays).
     fast.interval = slow.interval = 0;
+    ASSERT_EQ(request("first"), 0);
     stage.scene.Update();
     EXPECT_EQ(stage.screen.GetUpdateInterval(), -1);
     const long long after = stage.window.GetPresentCount();
@@ -197,6 +262,22 @@ TEST(Screen, TimerRunsAtTheShortestPeriodAskedFor) {
     EXPECT_EQ(OvPumpMessages(2500), 1);
     EXPECT_EQ(fast.log.drawn, drawn);
     EXPECT_EQ(stage.window.GetPresentCount(), after);
+
+    // The cache, over its budget more than 2000 ms after its last trim, finds at its
+    // next insertion that a trim is due: the next slow tick requests and releases the
+    // shown objects' data, then trims.
+    ASSERT_EQ(request("first"), 0);
+    ASSERT_EQ(request("second"), 0);
+    ASSERT_TRUE(control.IsNeedDataUpdate());
+    ASSERT_EQ(control.m_pMemManager->m_Cache.GetStats().records, 2);
+    const int requested = fast.log.prepared;
+    EXPECT_EQ(OvPumpMessages(2500), 1);
+    EXPECT_EQ(fast.log.prepared, requested + 1);
+    EXPECT_EQ(fast.log.unprepared, fast.log.prepared);
+    EXPECT_EQ(fast.log.drawn, drawn);
+    EXPECT_EQ(stage.window.GetPresentCount(), after);
+    EXPECT_FALSE(control.IsNeedDataUpdate());
+    EXPECT_EQ(control.m_pMemManager->m_Cache.GetStats().records, 1);
 }
 
 TEST(Screen, ReadLevelIsClampedWhenDrawing) {
