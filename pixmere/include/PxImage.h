@@ -274,6 +274,10 @@ public:
     void ImageSizeChanged() override;
     ~CPxZImageData24() override;
 
+    // As CPxImageData24::NewImage, and also fails (-10000, the picture empty) when
+    // the depth buffer cannot be allocated: a picture without one is no use here.
+    int NewImage(int width, int height);
+
     // Sets every depth entry to the largest finite float.
     void Clear() { m_ZBuffer.Clear(); }
     // Returns the depth buffer.

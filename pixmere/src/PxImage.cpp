@@ -172,6 +172,15 @@ void CPxZImageData24::InitPixel(CPxImagePixel24& pixel) {
     CPxImageData24::InitPixel(pixel);
 }
 
+int CPxZImageData24::NewImage(int width, int height) {
+    const int rc = CPxImageData24::NewImage(width, height);
+    if (rc == PX_OK && m_pData && !m_ZBuffer.m_pStart) {
+        FreeData();
+        return PX_E_NOMEM;
+    }
+    return rc;
+}
+
 void CPxZImageData24::ImageSizeChanged() {
     if (m_ZBuffer.m_nWidth == m_nWidth && m_ZBuffer.m_nHeight == m_nHeight && m_ZBuffer.m_pStart)
         return;
