@@ -126,8 +126,9 @@ public:
     ~COvMemoryWindow() override;
 
     COvSize GetClientSize() const override;
-    // Copies the block into the picture and counts it. Returns 0, or OV_WND_E_ARGUMENT
-    // for a block that does not fit the client area.
+    // Copies the block into the picture (cut to the client area, which another thread may
+    // have changed meanwhile) and counts it. Returns 0, or OV_WND_E_ARGUMENT for a null,
+    // empty or negatively placed block.
     int Present(const COvPicture& picture) override;
 
     // Sets colour to the pixel at (x, y) (top-left origin) as last presented. Returns 0,

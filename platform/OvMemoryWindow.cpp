@@ -46,14 +46,16 @@ int COvMemoryWindow::Present(const COvPicture& picture) {
     Impl& d = *m_pImpl;
     std::lock_guard<std::mutex> lock(d.mutex);
     if (!picture.pTop || picture.width <= 0 || picture.height <= 0 || picture.x < 0 ||
-        picture.y < 0 || picture.x > d.width - picture.width ||
-        picture.y > d.height - picture.height) {
+        picture.y < 0) {
         return OV_WND_E_ARGUMENT;
     }
-    const std::size_t rowBytes = static_cast<std::size_t>(picture.width) * 3;
+    // Another thread may have made the window smaller since the block was cut to it.
+    const int width = std::min(picture.width, d.width - picture.x);
+    const int height = std::min(picture.height, d.height - picture.y);
     const std::uint8_t* source = picture.pTop;
-    for (int row = 0; row < picture.height; ++row) {
-        std::memcpy(d.image.GetScanLine(picture.y + row) + 3L * picture.x, source, rowBytes);
+    for (int row = 0; row < height && width > 0; ++row) {
+        std::memcpy(d.image.GetScanLine(picture.y + row) + 3L * picture.x, source,
+                    static_cast<std::size_t>(width) * 3);
         source += picture.nPitch;
     }
     ++d.presented;

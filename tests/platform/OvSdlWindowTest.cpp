@@ -19,11 +19,7 @@ extern "C" __attribute__((visibility("default"), used)) const char* __lsan_defau
 
 namespace {
 
-const CPxRGB kRed{255, 0, 0};
-const CPxRGB kGreen{0, 255, 0};
-const CPxRGB kBlue{0, 0, 255};
-const CPxRGB kWhite{255, 255, 255};
-const CPxRGB kOrange{255, 128, 0};
+using namespace ovtest;
 
 // Four quadrants and one odd pixel, so that a flipped or shifted picture shows.
 OvTestPicture Quadrants(int width, int height) {

@@ -11,11 +11,7 @@
 
 namespace {
 
-const CPxRGB kBlack{0, 0, 0};
-const CPxRGB kRed{255, 0, 0};
-const CPxRGB kGreen{0, 255, 0};
-const CPxRGB kBlue{0, 0, 255};
-const CPxRGB kWhite{255, 255, 255};
+using namespace ovtest;
 
 // A picture whose every pixel has its own colour, so misplaced rows or columns show.
 CPxRGB Pattern(int x, int y) {
@@ -105,6 +101,12 @@ TEST_F(MemoryWindowTest, ResizeKeepsWhatWasShownAndChangesTheClientRect) {
     // the end of the smaller picture.
     EXPECT_EQ(picture.ShowIn(&window), 4);
     EXPECT_TRUE(PixelIs(3, 1, Pattern(3, 1)));
+    // So is a block cut to a size the window had before another thread shrank it.
+    const COvPicture stale{2, 0, 4, 4, picture.MemoryRow(3), -picture.LineBytes()};
+    EXPECT_EQ(window.Present(stale), 0);
+    EXPECT_TRUE(PixelIs(5, 1, Pattern(3, 1)));
+    const COvPicture misplaced{-1, 0, 1, 1, picture.MemoryRow(0), 0};
+    EXPECT_EQ(window.Present(misplaced), OV_WND_E_ARGUMENT);
 
     // Refused sizes leave the window as it was; zero is a valid (minimised) size.
     for (auto [w, h] : {std::pair{-1, 3},

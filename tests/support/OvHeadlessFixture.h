@@ -15,6 +15,16 @@
 
 #include "OvPlatform.h"
 
+// Colours the window tests paint and look for.
+namespace ovtest {
+constexpr CPxRGB kBlack{0, 0, 0};
+constexpr CPxRGB kWhite{255, 255, 255};
+constexpr CPxRGB kRed{255, 0, 0};
+constexpr CPxRGB kGreen{0, 255, 0};
+constexpr CPxRGB kBlue{0, 0, 255};
+constexpr CPxRGB kOrange{255, 128, 0};
+}  // namespace ovtest
+
 // A 24-bit device-independent picture in memory (bottom-up unless asked otherwise),
 // addressed with top-left coordinates.
 class OvTestPicture {
