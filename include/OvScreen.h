@@ -25,7 +25,13 @@ class CPxCanvas24;
 // near, draws them over the background and starts the screen's window timer: at the
 // shortest period a shown object asked for, or every 2000 ms to let the memory manager
 // trim its cache. Timers run from the message pump of the thread that last updated
-// the canvas; a screen is used from that thread only.
+// the canvas; a screen is used from that thread only. A stopped timer leaves nothing in
+// the process-wide map from timer ids to screens.
+//
+// The hit tests and the displayed-object queries always answer from the cameras'
+// current virtual objects: when a camera rebuilt its view since the last canvas update
+// (even with its updated flag cleared since), the displayed list is merged and sorted
+// again first. Objects of equal depth keep the order of their cameras and scene.
 class OV_EXPORT COvScreen {
 public:
     COvScreen();
@@ -126,7 +132,8 @@ public:
     // The index-th displayed object (0 is the farthest, shown or hidden), its box's
     // top-left corner and its size. 0, or -1 for an index out of range (nothing set).
     int GetDisplayedObject(int index, COvObject*& object, CPx2DPoint* pos, COvSize* size);
-    // Entries of the displayed list as of the last canvas update.
+    // Entries of the displayed list as last merged (GetDisplayedObject may merge again
+    // first, when a camera rebuilt its view since).
     int GetDisplayedObjectCount() const;
 
 protected:
