@@ -98,7 +98,9 @@ int COvImageDraw::ResizeScreen(int width, int height, const char* backImagePath)
         Log("COvBackScreen", "ResizeScreen", -10000, std::to_string(bytes).c_str());
         return -10000;
     }
-    if ((m_nBackFlags & OV_BACK_RELEASE_IMAGE) && m_BackImage.IsEmpty()) {
+    // Without a path there is no picture to decode again: the flag alone is no failure.
+    const bool hasPath = backImagePath != nullptr && *backImagePath != '\0';
+    if ((m_nBackFlags & OV_BACK_RELEASE_IMAGE) && m_BackImage.IsEmpty() && hasPath) {
         const int code = LoadBackImage(backImagePath);
         if (code != 0)
             return code;

@@ -151,6 +151,13 @@ TEST(ImageDraw, ReleasedPictureIsDecodedAgainOnResize) {
     EXPECT_TRUE(Logged(composed.log, {"COvImageDraw", "MakeBackImage", path}));
     EXPECT_EQ(surface.m_nBackFlags & OV_BACK_RELEASE_IMAGE, 0);
     EXPECT_EQ(surface.ResizeScreen(41, 40, path.c_str()), 0);
+
+    // The flag without a picture asks for nothing to be decoded.
+    EXPECT_EQ(surface.MakeBackImage(1, OV_BACK_RELEASE_IMAGE, nullptr, 41, 40), 0);
+    const size_t lines = composed.log.Lines().size();
+    EXPECT_EQ(surface.ResizeScreen(50, 40, nullptr), 0);
+    EXPECT_EQ(surface.ResizeScreen(60, 40, ""), 0);
+    EXPECT_EQ(composed.log.Lines().size(), lines);
 }
 
 TEST(ImageDraw, UndecodablePictureLeavesThePlainColour) {
