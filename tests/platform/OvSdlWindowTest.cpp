@@ -121,6 +121,18 @@ TEST_F(SdlWindowTest, PresentedPictureReachesTheDisplay) {
     KillTimer(nullptr, id);
 }
 
+TEST_F(SdlWindowTest, PumpWaitsForEventsWithoutSpinning) {
+    COvSdlWindow window;
+    ASSERT_EQ(window.Create("Orvane test", 64, 48), 0);
+    OvPumpMessages(0);  // serves the events of the window's opening
+    const auto cpu = OvThreadCpuTime();
+    const auto wall = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - wall < std::chrono::milliseconds(300)) {
+        OvPumpMessages(100);
+    }
+    EXPECT_LT(OvThreadCpuTime() - cpu, std::chrono::milliseconds(60));
+}
+
 TEST_F(SdlWindowTest, UserResizingChangesTheClientRect) {
     COvSdlWindow window;
     ASSERT_EQ(window.Create("Orvane test", 64, 48), 0);

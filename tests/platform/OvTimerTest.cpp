@@ -1,6 +1,5 @@
 // Window timers and the message pump.
 #include <gtest/gtest.h>
-#include <time.h>
 
 #include <atomic>
 #include <chrono>
@@ -52,13 +51,6 @@ void KillSelf(HWND hWnd, unsigned int, OvTimerId id, unsigned int) {
 void Quit(HWND, unsigned int, OvTimerId id, unsigned int) {
     KillTimer(nullptr, id);
     OvPostQuit(42);
-}
-
-// CPU time the calling thread has used.
-std::chrono::nanoseconds ThreadCpuTime() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec);
 }
 
 class TimerTest : public ::testing::Test {
@@ -169,34 +161,34 @@ TEST_F(TimerTest, WindowTimersBelongToTheirWindow) {
 
 TEST_F(TimerTest, PumpSleepsInsteadOfSpinning) {
     // Nothing due: the pump waits the whole time and uses almost no processor.
-    auto cpu = ThreadCpuTime();
+    auto cpu = OvThreadCpuTime();
     auto wall = Clock::now();
     EXPECT_EQ(OvPumpMessages(300), 0);
     EXPECT_GE(Clock::now() - wall, 290ms);
-    EXPECT_LT(ThreadCpuTime() - cpu, 60ms);
+    EXPECT_LT(OvThreadCpuTime() - cpu, 60ms);
 
     // A timer due before the wait ends cuts it short, and runs.
     const OvTimerId id = Start(100);
-    cpu = ThreadCpuTime();
+    cpu = OvThreadCpuTime();
     wall = Clock::now();
     EXPECT_EQ(OvPumpMessages(5000), 1);
     const auto waited = Clock::now() - wall;
     EXPECT_GE(waited, 90ms);
     EXPECT_LT(waited, 3000ms);
-    EXPECT_LT(ThreadCpuTime() - cpu, 60ms);
+    EXPECT_LT(OvThreadCpuTime() - cpu, 60ms);
     EXPECT_EQ(t_record.ticks, std::vector<OvTimerId>{id});
 
     // A period of 0 is raised to the minimum, so a loop on it cannot spin either.
     KillTimer(nullptr, id);
     t_record = Record();
     Start(0);
-    cpu = ThreadCpuTime();
+    cpu = OvThreadCpuTime();
     wall = Clock::now();
     while (Clock::now() - wall < 200ms) {
         OvPumpMessages(50);
     }
     EXPECT_LE(t_record.ticks.size(), 200u / USER_TIMER_MINIMUM + 2);
-    EXPECT_LT(ThreadCpuTime() - cpu, 100ms);
+    EXPECT_LT(OvThreadCpuTime() - cpu, 100ms);
 }
 
 TEST_F(TimerTest, MessageLoopRunsUntilQuit) {

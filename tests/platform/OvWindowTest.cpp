@@ -344,3 +344,16 @@ TEST(SetDIBitsToDevice, DerivedWindowsGetBlocksInsideTheirClientArea) {
     window.refuse = true;
     EXPECT_EQ(picture.ShowIn(&window), 0) << "a window's refusal is a failure";
 }
+
+#if !defined(ORVANE_HAVE_SDL)
+// Built without SDL, the on-screen window refuses to open and takes no pictures.
+TEST(SdlWindow, WithoutSdlItNeverOpens) {
+    COvSdlWindow window;
+    EXPECT_EQ(window.Create("none", 0, 10), OV_WND_E_ARGUMENT);
+    EXPECT_EQ(window.Create("none", 10, 10), OV_WND_E_NODISPLAY);
+    EXPECT_FALSE(window.IsOpen());
+    OvTestPicture picture(2, 2);
+    EXPECT_EQ(picture.ShowIn(&window), 2) << "a 0 x 0 client area shows nothing, and fails nothing";
+    EXPECT_EQ(OvPumpMessages(0), 0);
+}
+#endif

@@ -1,6 +1,8 @@
 // The headless-window fixture and test pictures.
 #include "OvHeadlessFixture.h"
 
+#include <time.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -96,6 +98,12 @@ bool OvPumpUntil(const std::function<bool()>& done, std::chrono::milliseconds ti
         OvPumpMessages(10);
     }
     return true;
+}
+
+std::chrono::nanoseconds OvThreadCpuTime() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec);
 }
 
 // ---------------------------------------------------------------------------

@@ -70,6 +70,9 @@ std::string OvDescribeColour(const CPxRGB& colour);
 bool OvPumpUntil(const std::function<bool()>& done,
                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+// Processor time the calling thread has used: a pump that waits must not use any.
+std::chrono::nanoseconds OvThreadCpuTime();
+
 class OvHeadlessWindowTest : public ::testing::Test {
 protected:
     // Creates (or replaces) the fixture's window and returns it.
