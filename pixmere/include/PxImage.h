@@ -16,8 +16,9 @@ class CPxZImagePixel24;
 // Allocator and image header
 // ---------------------------------------------------------------------------
 
-// Supplies the pixel memory of images that are given one. Not deleted through
-// this interface.
+// Supplies the pixel memory of images that are given one. It must outlive every
+// picture (and copy of one) that it supplied; it is not deleted through this
+// interface.
 class PX_EXPORT CPxMemoryAllocator {
 public:
     // Returns `bytes` of zero-filled memory, or null when it cannot.
