@@ -271,7 +271,13 @@ int COvScreen::Draw(HDC dc) {
     CheckDrawArea(area);
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
-    if (width != m_pDrawWindow->m_Size.width || height != m_pDrawWindow->m_Size.height) {
+    // A picture that could not be had at the stored size is tried again, so that a
+    // failed resize is not followed by silent empty draws.
+    const COvSize& size = m_pDrawWindow->m_Size;
+    const CPxZImageData24& picture = m_pDrawWindow->m_ZImage;
+    const bool missing = size.width > 0 && size.height > 0 &&
+                         (picture.GetWidth() != size.width || picture.GetHeight() != size.height);
+    if (width != size.width || height != size.height || missing) {
         const int code = m_pDrawWindow->ResizeScreen(width, height, m_strBackImage);
         if (code != 0) {
             m_pControl->Logput("COvScreen", "Draw", code, "m_ImageDraw.ResizeScreen", 0);

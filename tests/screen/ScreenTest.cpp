@@ -123,6 +123,29 @@ TEST(Screen, InitSizesToTheWindowAndStartsTheTimer) {
     EXPECT_TRUE(Logged(log, {"COvScreen", "WindowDraw", "-52000", "GetDC"}));
 }
 
+TEST(Screen, WindowTooLargeForThePictureFailsEveryDraw) {
+    // A window of the client's own kind that reports more pixels than a picture may have.
+    class HugeWindow final : public COvWindow {
+    public:
+        COvSize GetClientSize() const override { return size; }
+        int Present(const COvPicture&) override { return 0; }
+        COvSize size{100, 80};
+    };
+    LoggedControl log;
+    HugeWindow window;
+    COvScreen screen;
+    ASSERT_EQ(screen.Init(&log.control, &window, CPxRGB{1, 2, 3}, nullptr, 0, 0), 0);
+    window.size = COvSize{40000, 100};
+    EXPECT_EQ(screen.ReDraw(), -10000);
+    EXPECT_TRUE(Logged(log, {"COvBackScreen", "ResizeScreen", "-10000"}));
+    EXPECT_TRUE(Logged(log, {"COvScreen", "Draw", "m_ImageDraw.ResizeScreen"}));
+    // Tried again, not passed over as done.
+    EXPECT_EQ(screen.ReDraw(), -10000);
+    window.size = COvSize{120, 90};
+    EXPECT_EQ(screen.ReDraw(), 0);
+    EXPECT_EQ(screen.GetSize().width, 120);
+}
+
 TEST(Screen, CamerasMoveBetweenScreensWithTheirEvents) {
     LoggedControl log;
     ScreenJournal journal(log.control);
