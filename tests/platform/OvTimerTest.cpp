@@ -92,10 +92,10 @@ TEST_F(TimerTest, IdsAreFreshAndUnknownIdsFail) {
 }
 
 TEST_F(TimerTest, DueTimersRunInDueOrderOncePerPump) {
-    const OvTimerId late = Start(30);
-    const OvTimerId early = Start(10);
-    const OvTimerId middle = Start(20);
-    std::this_thread::sleep_for(60ms);  // all three are due, and overdue by several periods
+    const OvTimerId late = Start(300);
+    const OvTimerId early = Start(100);
+    const OvTimerId middle = Start(200);
+    std::this_thread::sleep_for(650ms);  // all three are due, and overdue by several periods
     EXPECT_EQ(OvPumpMessages(0), 3);
     EXPECT_EQ(t_record.ticks, (std::vector<OvTimerId>{early, middle, late}));
     EXPECT_EQ(t_record.messages,
