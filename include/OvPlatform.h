@@ -172,9 +172,9 @@ public:
 
     // The client size; 0 x 0 when not open.
     COvSize GetClientSize() const override;
-    // Copies the block into the window and shows it. Returns 0; OV_WND_E_CLOSED when not
-    // open; OV_WND_E_ARGUMENT for a block outside the client area; OV_WND_E_NODISPLAY
-    // when SDL refuses.
+    // Copies the block into the window (cut to its current size) and shows it. Returns 0;
+    // OV_WND_E_CLOSED when not open; OV_WND_E_ARGUMENT for a null, empty or negatively
+    // placed block; OV_WND_E_NODISPLAY when SDL refuses.
     int Present(const COvPicture& picture) override;
 
     // True once the user asked to close the window (until it is created again).

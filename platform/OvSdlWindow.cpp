@@ -21,6 +21,45 @@ COvSdlWindow* WindowOfEvent(const SDL_Event& event) {
     return window ? static_cast<COvSdlWindow*>(SDL_GetWindowData(window, kSelfKey)) : nullptr;
 }
 
+// Copies width x height pixels of blue-green-red rows into a surface of `format`.
+// Returns 0, or SDL's failure.
+int CopyRows(const std::uint8_t* source, std::ptrdiff_t sourcePitch, int width, int height,
+             Uint32 format, std::uint8_t* target, int targetPitch) {
+    // The usual true-colour desktop: a tight loop instead of SDL's general converter,
+    // which would set up a blit for every row of a bottom-up picture.
+    if (SDL_BYTEORDER == SDL_LIL_ENDIAN &&
+        (format == SDL_PIXELFORMAT_RGB888 || format == SDL_PIXELFORMAT_ARGB8888)) {
+        for (int row = 0; row < height; ++row) {
+            const std::uint8_t* s = source;
+            std::uint8_t* t = target;
+            for (int x = 0; x < width; ++x, s += 3, t += 4) {
+                t[0] = s[0];
+                t[1] = s[1];
+                t[2] = s[2];
+                t[3] = 0xFF;
+            }
+            source += sourcePitch;
+            target += targetPitch;
+        }
+        return 0;
+    }
+    if (sourcePitch > 0) {
+        return SDL_ConvertPixels(width, height, SDL_PIXELFORMAT_BGR24, source,
+                                 static_cast<int>(sourcePitch), format, target, targetPitch);
+    }
+    // Bottom-up rows through the general converter: one row at a time, top row first.
+    for (int row = 0; row < height; ++row) {
+        const int result = SDL_ConvertPixels(width, 1, SDL_PIXELFORMAT_BGR24, source, width * 3,
+                                             format, target, targetPitch);
+        if (result != 0) {
+            return result;
+        }
+        source += sourcePitch;
+        target += targetPitch;
+    }
+    return 0;
+}
+
 }  // namespace
 
 struct COvSdlWindow::Impl {
@@ -107,12 +146,15 @@ int COvSdlWindow::Present(const COvPicture& picture) {
         return OV_WND_E_NODISPLAY;
     }
     if (!picture.pTop || picture.width <= 0 || picture.height <= 0 || picture.x < 0 ||
-        picture.y < 0 || picture.x >= surface->w || picture.y >= surface->h) {
+        picture.y < 0) {
         return OV_WND_E_ARGUMENT;
     }
     // The surface may already have the size of a resize that was not yet reported.
     const int width = std::min(picture.width, surface->w - picture.x);
     const int height = std::min(picture.height, surface->h - picture.y);
+    if (width <= 0 || height <= 0) {
+        return 0;
+    }
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) {
         return OV_WND_E_NODISPLAY;
     }
@@ -120,21 +162,8 @@ int COvSdlWindow::Present(const COvPicture& picture) {
     auto* target = static_cast<std::uint8_t*>(surface->pixels) +
                    static_cast<std::ptrdiff_t>(picture.y) * surface->pitch +
                    static_cast<std::ptrdiff_t>(picture.x) * bytesPerPixel;
-    int result = 0;
-    if (picture.nPitch > 0) {
-        result = SDL_ConvertPixels(width, height, SDL_PIXELFORMAT_BGR24, picture.pTop,
-                                   static_cast<int>(picture.nPitch), surface->format->format,
-                                   target, surface->pitch);
-    } else {
-        // Bottom-up rows: converted one by one, top row first.
-        const std::uint8_t* source = picture.pTop;
-        for (int row = 0; row < height && result == 0; ++row) {
-            result = SDL_ConvertPixels(width, 1, SDL_PIXELFORMAT_BGR24, source, width * 3,
-                                       surface->format->format, target, surface->pitch);
-            source += picture.nPitch;
-            target += surface->pitch;
-        }
-    }
+    const int result = CopyRows(picture.pTop, picture.nPitch, width, height,
+                                surface->format->format, target, surface->pitch);
     if (SDL_MUSTLOCK(surface)) {
         SDL_UnlockSurface(surface);
     }

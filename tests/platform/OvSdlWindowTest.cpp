@@ -121,6 +121,36 @@ TEST_F(SdlWindowTest, PresentedPictureReachesTheDisplay) {
     KillTimer(nullptr, id);
 }
 
+// A high-colour display takes SDL's general pixel converter instead of the true-colour
+// copy loop; colours come back within the 5- and 6-bit steps of its channels.
+TEST_F(SdlWindowTest, PresentedPictureReachesAHighColourDisplay) {
+    OvVirtualDisplay highColour(320, 240, 16);
+    ASSERT_TRUE(highColour.IsRunning()) << highColour.GetError();
+    COvX11Probe probe;
+    ASSERT_TRUE(probe.IsOpen());
+    COvSdlWindow window;
+    ASSERT_EQ(window.Create("Orvane test", 40, 30), 0);
+    for (bool bottomUp : {true, false}) {
+        OvTestPicture picture(40, 30, bottomUp);
+        picture.FillRect(0, 0, 40, 15, kRed);
+        picture.FillRect(0, 15, 40, 30, kBlue);
+        picture.Set(3, 2, kOrange);
+        ASSERT_EQ(picture.ShowIn(&window), 30);
+        std::vector<CPxRGB> pixels;
+        OvPumpUntil([&] {
+            return probe.ReadPixels(window.GetNativeWindow(), 0, 0, 40, 30, pixels) == 0 &&
+                   OvSameColour(pixels[3 + 2 * 40], kOrange, 8);
+        });
+        ASSERT_EQ(pixels.size(), 40u * 30u);
+        EXPECT_TRUE(OvSameColour(pixels[10], kRed, 8)) << OvDescribeColour(pixels[10]);
+        EXPECT_TRUE(OvSameColour(pixels[3 + 2 * 40], kOrange, 8));
+        EXPECT_TRUE(OvSameColour(pixels[20 * 40 + 5], kBlue, 8));
+        picture.Fill(kGreen);  // the next round must replace everything
+        picture.ShowIn(&window);
+    }
+    window.Destroy();  // before its display goes
+}
+
 TEST_F(SdlWindowTest, PumpWaitsForEventsWithoutSpinning) {
     COvSdlWindow window;
     ASSERT_EQ(window.Create("Orvane test", 64, 48), 0);

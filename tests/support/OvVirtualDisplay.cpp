@@ -76,15 +76,15 @@ bool ReadDisplayNumber(int fd, std::string& number, std::string& error) {
 
 }  // namespace
 
-OvVirtualDisplay::OvVirtualDisplay(int width, int height) {
-    Start(width, height);
+OvVirtualDisplay::OvVirtualDisplay(int width, int height, int depth) {
+    Start(width, height, depth);
 }
 
 OvVirtualDisplay::~OvVirtualDisplay() {
     Stop();
 }
 
-void OvVirtualDisplay::Start(int width, int height) {
+void OvVirtualDisplay::Start(int width, int height, int depth) {
     int fds[2];
     // Only the write end reaches the server; the read end closes on exec.
     if (pipe(fds) != 0) {
@@ -96,7 +96,8 @@ void OvVirtualDisplay::Start(int width, int height) {
     fcntl(readEnd.Get(), F_SETFD, FD_CLOEXEC);
 
     const std::string fdText = std::to_string(writeEnd.Get());
-    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    const std::string screen =
+        std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
     // -terminate: the server ends when its last client disconnects, so that a test that
     // crashes leaves no server behind (see the header).
     std::vector<std::string> args = {"Xvfb", "-displayfd", fdText, "-screen",   "0",

@@ -15,9 +15,10 @@
 
 class OvVirtualDisplay {
 public:
-    // Starts the server with one screen of width x height pixels at 24 bits; waits at
-    // most 20 seconds for it to accept connections.
-    explicit OvVirtualDisplay(int width = 1024, int height = 768);
+    // Starts the server with one screen of width x height pixels of `depth` bits (24, or
+    // 16 to try a high-colour display); waits at most 20 seconds for it to accept
+    // connections.
+    explicit OvVirtualDisplay(int width = 1024, int height = 768, int depth = 24);
     ~OvVirtualDisplay();
     OvVirtualDisplay(const OvVirtualDisplay&) = delete;
     OvVirtualDisplay& operator=(const OvVirtualDisplay&) = delete;
@@ -29,7 +30,7 @@ public:
     const std::string& GetName() const { return m_strName; }
 
 private:
-    void Start(int width, int height);
+    void Start(int width, int height, int depth);
     void Stop();
 
     pid_t m_Pid = -1;
