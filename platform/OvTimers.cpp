@@ -1,4 +1,5 @@
 // Window timers and the message pump: one timer queue per thread.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <map>
