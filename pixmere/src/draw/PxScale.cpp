@@ -42,11 +42,13 @@ void BuildAxis(Axis& ax, std::int64_t sn, std::int64_t dn, std::int64_t t0, std:
     if (ax.bilinear) {
         ax.bi.first.resize(n);
         ax.bi.frac.resize(n);
+        // Centre of target pixel t in source pixels, minus half a pixel, in 1/128:
+        // u(t) = floor(((2t + 1) sn - dn) 128 / 2dn), stepped without a division.
+        const std::int64_t one = kPxBilinearOne, den = 2 * dn, step = 2 * sn * one;
+        std::int64_t u = FloorDiv((2 * t0 + 1) * sn * one - dn * one, den);
+        std::int64_t rem = (2 * t0 + 1) * sn * one - dn * one - u * den;
+        const std::int64_t du = step / den, dr = step % den;
         for (std::size_t k = 0; k < n; ++k) {
-            const std::int64_t t = t0 + static_cast<std::int64_t>(k);
-            // Centre of target pixel t in source pixels, minus half a pixel, in 1/128.
-            const std::int64_t one = kPxBilinearOne;
-            const std::int64_t u = FloorDiv((2 * t + 1) * sn * one - dn * one, 2 * dn);
             std::int64_t i = u >> 7;
             std::uint16_t f = static_cast<std::uint16_t>(u & 127);
             if (i < 0) {
@@ -58,6 +60,12 @@ void BuildAxis(Axis& ax, std::int64_t sn, std::int64_t dn, std::int64_t t0, std:
             }
             ax.bi.first[k] = static_cast<int>(i);
             ax.bi.frac[k] = f;
+            u += du;
+            rem += dr;
+            if (rem >= den) {
+                rem -= den;
+                ++u;
+            }
         }
         return;
     }

@@ -33,10 +33,15 @@ void FilterScalar(const PxBilinearRow& row, const unsigned char* src, std::uint1
 __attribute__((target("ssse3"))) void FilterSsse3(const PxBilinearRow& row,
                                                   const unsigned char* src, std::uint16_t* out,
                                                   std::size_t from, std::size_t count) {
+    // NOTE: the tables are read through locals: a SIMD store may alias anything, which
+    // would make the compiler reload the vectors' pointers on every step.
+    const std::int32_t* base = row.base.data();
+    const std::uint8_t* picks = row.pick.data();
+    const std::int8_t* weights = row.weight.data();
     for (std::size_t i = from; i < count; ++i) {
-        const __m128i win = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + row.base[i]));
-        const __m128i pick = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&row.pick[16 * i]));
-        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&row.weight[16 * i]));
+        const __m128i win = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + base[i]));
+        const __m128i pick = _mm_loadu_si128(reinterpret_cast<const __m128i*>(picks + 16 * i));
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weights + 16 * i));
         // Eight 16-bit lanes, six used; the two spare ones are overwritten by the next pair.
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 6 * i),
                          _mm_maddubs_epi16(_mm_shuffle_epi8(win, pick), w));
@@ -46,14 +51,15 @@ __attribute__((target("ssse3"))) void FilterSsse3(const PxBilinearRow& row,
 // Two pairs at once, one in each 128-bit half.
 __attribute__((target("avx2"))) void FilterAvx2(const PxBilinearRow& row, const unsigned char* src,
                                                 std::uint16_t* out, std::size_t count) {
+    const std::int32_t* base = row.base.data();  // see FilterSsse3
+    const std::uint8_t* picks = row.pick.data();
+    const std::int8_t* weights = row.weight.data();
     std::size_t i = 0;
     for (; i + 2 <= count; i += 2) {
-        const __m256i win =
-            _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(src + row.base[i + 1]),
-                                reinterpret_cast<const __m128i*>(src + row.base[i]));
-        const __m256i pick =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&row.pick[16 * i]));
-        const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&row.weight[16 * i]));
+        const __m256i win = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(src + base[i + 1]),
+                                                reinterpret_cast<const __m128i*>(src + base[i]));
+        const __m256i pick = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(picks + 16 * i));
+        const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weights + 16 * i));
         const __m256i r = _mm256_maddubs_epi16(_mm256_shuffle_epi8(win, pick), w);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 6 * i), _mm256_castsi256_si128(r));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 6 * i + 6),
