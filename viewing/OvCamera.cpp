@@ -3,7 +3,7 @@
 
 #include "OvScene.h"
 #include "viewing/OvMath.h"
-#include "viewing/OvPerspective.h"
+#include "viewing/OvProjection.h"
 #include "viewing/OvScreenLink.h"
 
 namespace {

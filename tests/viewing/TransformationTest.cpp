@@ -5,7 +5,7 @@
 
 #include "tests/scene/SceneFixture.h"
 #include "viewing/OvMath.h"
-#include "viewing/OvPerspective.h"
+#include "viewing/OvProjection.h"
 
 using ovtest::LoggedControl;
 
