@@ -260,7 +260,7 @@ void BM_LoadJpeg_GetData2Workers(benchmark::State& state) {
         }
         COvMemManager* mm = control.m_pMemManager;
         while (mm->m_LoadingCue.GetCount() != 0)
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.SetIterationTime(seconds);
