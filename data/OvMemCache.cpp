@@ -159,27 +159,23 @@ void COvMemCache::Insert(COvMemData* rec, const COvDataInfo& info) {
 
 COvMemData* COvMemCache::MakeRecord(const COvDataInfo& info, void* data, int size,
                                     const char* className, int callerLocks) {
-    COvMemData* rec = new (std::nothrow) COvMemData;
-    if (rec == nullptr) {
-        OvDataLog(m_pControl, className, "MakeMemData", -10000,
-                  static_cast<int>(sizeof(COvMemData)), 1);
-        return nullptr;
-    }
-    rec->m_Info = info;
-    rec->m_nLock = callerLocks;
-    rec->m_nSize = data != nullptr && size > 0 ? size : 0;
-    rec->m_pData = data;
-    rec->m_pNext = nullptr;
-    rec->m_pPrev = nullptr;
+    std::unique_ptr<COvMemData> rec;
     try {
-        Insert(rec, info);
+        rec = std::make_unique<COvMemData>();
+        rec->m_Info = info;
+        rec->m_nLock = callerLocks;
+        rec->m_nSize = data != nullptr && size > 0 ? size : 0;
+        rec->m_pData = data;
+        rec->m_pNext = nullptr;
+        rec->m_pPrev = nullptr;
+        Insert(rec.get(), info);
     } catch (const std::bad_alloc&) {
-        delete rec;
         OvDataLog(m_pControl, className, "MakeMemData", -10000,
                   static_cast<int>(sizeof(COvMemData)), 1);
         return nullptr;
     }
-    return rec;
+    // From here on the record's life follows its lock count.
+    return rec.release();
 }
 
 bool COvMemCache::Remove(COvDataInfo& info) {
