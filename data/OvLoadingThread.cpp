@@ -1,9 +1,5 @@
 #include "data/OvLoadingThread.h"
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <exception>
 
 #include "data/OvDataLog.h"
@@ -11,6 +7,7 @@
 #include "data/OvLoadingCue.h"
 #include "data/OvMemCache.h"
 #include "data/OvStreamCreatorList.h"
+#include "platform/OvThreadPriority.h"
 
 namespace {
 
@@ -18,14 +15,6 @@ constexpr int kMinThreads = 1;
 constexpr int kMaxThreads = 10;
 // How much nicer than the client's thread a worker runs.
 constexpr int kWorkerNiceness = 5;
-
-void LowerThisThreadPriority() {
-    // Linux keeps a nice value per thread; lowering it needs no privilege. Failure
-    // only costs the client's thread some precedence.
-    const auto tid = static_cast<id_t>(syscall(SYS_gettid));
-    const int current = getpriority(PRIO_PROCESS, tid);
-    (void)setpriority(PRIO_PROCESS, tid, current + kWorkerNiceness);
-}
 
 }  // namespace
 
@@ -133,7 +122,7 @@ bool COvLoadingThread::Launch(Worker* worker) {
     const COvLoadingContext* context = &m_Context;
     try {
         worker->thread = std::thread([context, worker] {
-            LowerThisThreadPriority();
+            OvLowerCurrentThreadPriority(kWorkerNiceness);
             worker->exitCode = Start(context, &worker->done);
             worker->done.store(true, std::memory_order_release);
             worker->exited.store(true, std::memory_order_release);

@@ -1,6 +1,8 @@
 // The clock, MulDiv and temporary files.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "OvPlatform.h"
+#include "platform/OvThreadPriority.h"
 
 std::uint32_t GetTickCount() {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
@@ -79,4 +82,11 @@ int OvCreateTempFile(const char* prefix, const char* suffix, std::string& path) 
     }
     path = buffer.data();
     return 0;
+}
+
+void OvLowerCurrentThreadPriority(int steps) {
+    // Linux keeps a nice value per thread, and raising it needs no privilege.
+    const auto tid = static_cast<id_t>(syscall(SYS_gettid));
+    const int current = getpriority(PRIO_PROCESS, tid);
+    (void)setpriority(PRIO_PROCESS, tid, current + steps);
 }
