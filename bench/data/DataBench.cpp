@@ -25,6 +25,7 @@
 
 #include "OvControl.h"
 #include "OvData.h"
+#include "OvJpegSample.h"
 #include "Pixmere.h"
 #include "Quorra.h"
 #include "data/OvMemManager.h"
@@ -39,40 +40,6 @@ constexpr int kHeight = 768;
 // Test pictures, written once per run
 // ---------------------------------------------------------------------------
 
-bool WriteJpeg(const std::string& path, int seed) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    jpeg_stdio_dest(&c, file);
-    c.image_width = kWidth;
-    c.image_height = kHeight;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 85, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<unsigned char> row(kWidth * 3);
-    unsigned int noise = static_cast<unsigned int>(seed) * 2654435761u + 1;
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            noise = noise * 1103515245u + 12345u;
-            const int n = static_cast<int>((noise >> 16) & 31);
-            row[x * 3 + 0] = static_cast<unsigned char>((x + seed * 7) * 255 / kWidth / 2 + n);
-            row[x * 3 + 1] = static_cast<unsigned char>((y + seed) * 255 / kHeight / 2 + n);
-            row[x * 3 + 2] = static_cast<unsigned char>(((x ^ y) & 127) + n);
-        }
-        JSAMPROW rows[] = {row.data()};
-        jpeg_write_scanlines(&c, rows, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    return std::fclose(file) == 0;
-}
-
 const std::vector<std::string>& Pictures() {
     static const std::vector<std::string> paths = [] {
         std::vector<std::string> made;
@@ -80,7 +47,7 @@ const std::vector<std::string>& Pictures() {
         const std::string dir = std::string(tmp != nullptr ? tmp : "/tmp") + "/";
         for (int i = 0; i < kPictures; ++i) {
             made.push_back(dir + "ov_bench_data_" + std::to_string(i) + ".jpg");
-            if (!WriteJpeg(made.back(), i))
+            if (!OvWriteFile(made.back().c_str(), OvMakePhotoJpeg(kWidth, kHeight, i, 85)))
                 std::fprintf(stderr, "cannot write %s\n", made.back().c_str());
         }
         return made;

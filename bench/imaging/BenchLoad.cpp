@@ -9,6 +9,7 @@
 #include <jpeglib.h>
 
 #include "BenchRatios.h"
+#include "OvJpegSample.h"
 #include "Pixmere.h"
 #include "Quorra.h"
 
@@ -16,46 +17,11 @@ namespace {
 
 constexpr int kW = 1024, kH = 768, kFiles = 4;
 
-// Photo-like content: smooth gradients with texture, different per file.
-std::vector<unsigned char> MakeJpeg(int seed) {
-    std::vector<unsigned char> rgb(static_cast<std::size_t>(kW) * kH * 3);
-    for (int y = 0; y < kH; ++y)
-        for (int x = 0; x < kW; ++x) {
-            unsigned char* p = &rgb[(static_cast<std::size_t>(y) * kW + x) * 3];
-            p[0] = static_cast<unsigned char>(x / 4 + seed * 40 + ((x * y) >> 9) % 17);
-            p[1] = static_cast<unsigned char>(y / 3 + ((x ^ y) & 15));
-            p[2] = static_cast<unsigned char>((x + y) / 7 + seed * 13);
-        }
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* mem = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = kW;
-    c.image_height = kH;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 90, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = &rgb[static_cast<std::size_t>(c.next_scanline) * kW * 3];
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    std::vector<unsigned char> out(mem, mem + size);
-    jpeg_destroy_compress(&c);
-    std::free(mem);
-    return out;
-}
-
 const std::vector<std::vector<unsigned char>>& Files() {
     static const std::vector<std::vector<unsigned char>> files = [] {
         std::vector<std::vector<unsigned char>> v;
         for (int i = 0; i < kFiles; ++i)
-            v.push_back(MakeJpeg(i));
+            v.push_back(OvMakePhotoJpeg(kW, kH, i, 90));
         return v;
     }();
     return files;

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "OvJpegSample.h"
 #include "PxTestSupport.h"
 
 namespace {
@@ -18,43 +19,9 @@ std::uint32_t U32At(const std::vector<unsigned char>& v, std::size_t o) {
     return v[o] | (v[o + 1] << 8) | (v[o + 2] << 16) | (static_cast<std::uint32_t>(v[o + 3]) << 24);
 }
 
-// A JPEG made with libjpeg directly, so the decoder is checked against the
-// reference encoder rather than against itself. `fill` writes row y.
-std::vector<unsigned char> CompressJpeg(int w, int h, int components, J_COLOR_SPACE space,
-                                        bool progressive,
-                                        const std::function<void(int, unsigned char*)>& fill) {
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* mem = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = static_cast<JDIMENSION>(w);
-    c.image_height = static_cast<JDIMENSION>(h);
-    c.input_components = components;
-    c.in_color_space = space;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 100, TRUE);
-    if (progressive)
-        jpeg_simple_progression(&c);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<unsigned char> row(static_cast<std::size_t>(w) * components);
-    while (c.next_scanline < c.image_height) {
-        fill(static_cast<int>(c.next_scanline), row.data());
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    std::vector<unsigned char> out(mem, mem + size);
-    jpeg_destroy_compress(&c);
-    std::free(mem);
-    return out;
-}
-
 std::vector<unsigned char> MakeJpeg(const CPxImageData24& img, bool grey, bool progressive) {
     const int w = img.GetWidth();
-    return CompressJpeg(w, img.GetHeight(), grey ? 1 : 3, grey ? JCS_GRAYSCALE : JCS_EXT_BGR,
+    return OvEncodeJpeg(w, img.GetHeight(), grey ? 1 : 3, grey ? JCS_GRAYSCALE : JCS_EXT_BGR, 100,
                         progressive, [&](int y, unsigned char* row) {
                             const unsigned char* src = img.GetScanLine(y);
                             for (int x = 0; x < w; ++x) {
@@ -328,7 +295,7 @@ TEST(PxCodecTest, DecodersNeedNoSizeNorWholeReads) {
 // Adobe CMYK JPEGs store inverted ink values; solid cyan-free, full-black-free ink
 // of magenta and yellow is red.
 TEST(PxCodecTest, JpegCmykBecomesRgb) {
-    const auto bytes = CompressJpeg(16, 16, 4, JCS_CMYK, false, [](int, unsigned char* row) {
+    const auto bytes = OvEncodeJpeg(16, 16, 4, JCS_CMYK, 100, false, [](int, unsigned char* row) {
         for (int x = 0; x < 16; ++x) {
             row[4 * x] = 255;      // inverted: no cyan
             row[4 * x + 1] = 0;    // full magenta
