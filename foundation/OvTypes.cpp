@@ -1,7 +1,8 @@
 #include "OvTypes.h"
 
+#include "foundation/OvNumeric.h"
+
 #include <atomic>
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -24,17 +25,6 @@ COvSize OV_SIZE(int width, int height) {
 
 namespace {
 
-// Truncation toward zero; out-of-range values saturate instead of being undefined.
-int TruncateToInt(double value) {
-    if (std::isnan(value))
-        return 0;
-    if (value >= 2147483647.0)
-        return std::numeric_limits<int>::max();
-    if (value <= -2147483648.0)
-        return std::numeric_limits<int>::min();
-    return static_cast<int>(value);
-}
-
 int ClampComponent(int value) {
     return value < 0 ? 0 : (value > 255 ? 255 : value);
 }
@@ -42,7 +32,7 @@ int ClampComponent(int value) {
 }  // namespace
 
 COvSize OV_SIZE(const COvSize3D& size) {
-    return COvSize{TruncateToInt(size.width), TruncateToInt(size.height)};
+    return COvSize{ov::ToPixel(size.width), ov::ToPixel(size.height)};
 }
 
 COvSize3D OV_SIZE3D(double width, double height) {

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "OvTypes.h"
+#include "foundation/OvNumeric.h"
 
 namespace ov {
 
@@ -31,18 +32,6 @@ inline COv3DPoint Cross(const COv3DPoint& a, const COv3DPoint& b) {
 }
 inline double Length(const COv3DPoint& a) {
     return std::sqrt(Dot(a, a));
-}
-
-// A double to a pixel value: truncated toward zero, saturated at the int range so
-// that far-off points never overflow (NaN gives 0).
-inline int ToPixel(double v) {
-    if (!(v == v))
-        return 0;
-    if (v >= 2147483647.0)
-        return 2147483647;
-    if (v <= -2147483648.0)
-        return -2147483647 - 1;
-    return static_cast<int>(v);
 }
 
 // A sum or difference of pixel values, saturated at the int range.
