@@ -53,7 +53,7 @@ void* COvDataHandler::CreateData(CQrReadStream* /*stream*/, int* /*size*/) {
 
 int COvDataHandler::Init(COvControl* control) {
     if (control == nullptr)
-        return -10004;
+        return OV_E_NULL_CONTROL;
     m_pControl = control;
     return 0;
 }

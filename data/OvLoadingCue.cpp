@@ -151,7 +151,7 @@ int COvLoadingCue::Add(COvDataInfo& info) {
         return 1;
     }
     if (NewRequest(info, 0) == nullptr) {
-        return OvDataLog(m_pControl, "COvLoadingCue", "Add", -10000,
+        return OvDataLog(m_pControl, "COvLoadingCue", "Add", OV_E_NOMEMORY,
                          static_cast<int>(sizeof(COvLoadRequest)), 1);
     }
     return 0;
@@ -174,7 +174,7 @@ int COvLoadingCue::Claim(COvDataInfo& info, std::shared_ptr<COvLoadEvent>* wait)
             if (!request->m_hDone)
                 request->m_hDone = std::make_shared<COvLoadEvent>();
         } catch (const std::bad_alloc&) {
-            return OvDataLog(m_pControl, "COvLoadingCue", "Add", -10000,
+            return OvDataLog(m_pControl, "COvLoadingCue", "Add", OV_E_NOMEMORY,
                              static_cast<int>(sizeof(COvLoadEvent)), 1);
         }
         if (wait != nullptr)
@@ -182,7 +182,7 @@ int COvLoadingCue::Claim(COvDataInfo& info, std::shared_ptr<COvLoadEvent>* wait)
         return 2;
     }
     if (NewRequest(info, 1) == nullptr) {
-        return OvDataLog(m_pControl, "COvLoadingCue", "Add", -10000,
+        return OvDataLog(m_pControl, "COvLoadingCue", "Add", OV_E_NOMEMORY,
                          static_cast<int>(sizeof(COvLoadRequest)), 1);
     }
     return 0;

@@ -78,13 +78,14 @@ void COvLoadingThread::StartOne() {
         worker = std::make_unique<Worker>();
         m_Threads.push_back(nullptr);
     } catch (const std::bad_alloc&) {
-        OvDataLog(m_pControl, "COvLoadingThread", "AddThread", -10000,
+        OvDataLog(m_pControl, "COvLoadingThread", "AddThread", OV_E_NOMEMORY,
                   static_cast<int>(sizeof(Worker)), 1);
         return;
     }
     if (!Launch(worker.get())) {
         m_Threads.pop_back();
-        OvDataLog(m_pControl, "COvLoadingThread", "AddThread", -10000, "thread not started", 1);
+        OvDataLog(m_pControl, "COvLoadingThread", "AddThread", OV_E_NOMEMORY, "thread not started",
+                  1);
         return;
     }
     m_Threads.back() = std::move(worker);

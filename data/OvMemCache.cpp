@@ -42,7 +42,7 @@ int COvMemCache::Init(COvControl* control, COvDataManager* handlers, unsigned in
     std::lock_guard<std::recursive_mutex> guard(m_Lock);
     int code = 0;
     if (control == nullptr) {
-        code = -10004;
+        code = OV_E_NULL_CONTROL;
     } else if (handlers == nullptr) {
         code = -62000;
     }
@@ -170,7 +170,7 @@ COvMemData* COvMemCache::MakeRecord(const COvDataInfo& info, void* data, int siz
         rec->m_pPrev = nullptr;
         Insert(rec.get(), info);
     } catch (const std::bad_alloc&) {
-        OvDataLog(m_pControl, className, "MakeMemData", -10000,
+        OvDataLog(m_pControl, className, "MakeMemData", OV_E_NOMEMORY,
                   static_cast<int>(sizeof(COvMemData)), 1);
         return nullptr;
     }

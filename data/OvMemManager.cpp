@@ -26,7 +26,7 @@ COvMemManager::~COvMemManager() {
 
 int COvMemManager::Init(COvControl* control, unsigned int maxMem, int reserved) {
     if (control == nullptr)
-        return -10004;
+        return OV_E_NULL_CONTROL;
     m_pControl = control;
     const int code = m_Cache.Init(control, &m_DataManager, maxMem);
     if (code != 0)
@@ -58,7 +58,7 @@ int COvMemManager::Substitute(COvMemData** out, CPtrList* substitutes, int code)
 
 int COvMemManager::GetData(COvMemData** out, COvDataInfo* info, CPtrList* substitutes) {
     if (out == nullptr || info == nullptr) {
-        return OvDataLog(m_pControl, "COvMemManager", "GetData", -10005,
+        return OvDataLog(m_pControl, "COvMemManager", "GetData", OV_E_NULL_OUTPUT,
                          out == nullptr ? "out" : "info", 1);
     }
     *out = m_Cache.Lookup(*info);

@@ -224,8 +224,8 @@ void COvControl::Logput(const char* className, const char* function, int code, i
 
 int COvControl::GetData(COvMemData** out, COvDataInfo* info, CPtrList* substitutes) {
     if (out == nullptr || info == nullptr) {
-        Logput("COvControl", "GetData", -10005, out ? "info" : "out", 1);
-        return -10005;
+        Logput("COvControl", "GetData", OV_E_NULL_OUTPUT, out ? "info" : "out", 1);
+        return OV_E_NULL_OUTPUT;
     }
     *out = nullptr;
     if (m_pMemManager == nullptr)
@@ -235,8 +235,8 @@ int COvControl::GetData(COvMemData** out, COvDataInfo* info, CPtrList* substitut
 
 int COvControl::CheckData(COvMemData** out, CPtrList* infos) {
     if (out == nullptr) {
-        Logput("COvControl", "CheckData", -10005, "out", 1);
-        return -10005;
+        Logput("COvControl", "CheckData", OV_E_NULL_OUTPUT, "out", 1);
+        return OV_E_NULL_OUTPUT;
     }
     *out = m_pMemManager != nullptr ? m_pMemManager->CheckData(infos) : nullptr;
     return 0;
@@ -268,19 +268,19 @@ bool COvControl::IsNeedDataUpdate() {
 
 void COvControl::AddStreamCreator(CQrStreamCreator* creator) {
     if (creator == nullptr) {
-        Logput("COvControl", "AddStreamCreator", -10005, "creator", 1);
+        Logput("COvControl", "AddStreamCreator", OV_E_NULL_OUTPUT, "creator", 1);
         return;
     }
     if (m_pMemManager == nullptr || m_pMemManager->AddStreamCreator(creator) < 0) {
         // Handed over but not taken: release it rather than leak it.
-        Logput("COvControl", "AddStreamCreator", -10000, "creator not added", 1);
+        Logput("COvControl", "AddStreamCreator", OV_E_NOMEMORY, "creator not added", 1);
         creator->Free();
     }
 }
 
 void COvControl::AddDataHandler(int type, COvDataHandler* handler) {
     if (handler == nullptr) {
-        Logput("COvControl", "AddDataHandler", -10005, "handler", 1);
+        Logput("COvControl", "AddDataHandler", OV_E_NULL_OUTPUT, "handler", 1);
         return;
     }
     if (m_pMemManager == nullptr) {

@@ -55,7 +55,7 @@ int COvLog::Init(const char* path, const char* format) {
     m_pFile = std::fopen(path, "ae");
     if (m_pFile == nullptr) {
         m_strPath.Empty();
-        return -10001;
+        return OV_E_FILE;
     }
     return 0;
 }

@@ -5,6 +5,15 @@
 #include "OvExport.h"
 #include "PxTypes.h"
 
+// Status codes shared by every class of the library: 0 is success, negative a failure.
+enum {
+    OV_E_NOMEMORY = -10000,      // memory could not be allocated
+    OV_E_FILE = -10001,          // a file could not be opened or created
+    OV_E_DEGENERATE = -10002,    // zero-length or parallel vector, zero divisor
+    OV_E_NULL_CONTROL = -10004,  // a null control given to an Init
+    OV_E_NULL_OUTPUT = -10005,   // a null output pointer given to an operation that fills it
+};
+
 // A point or a direction in scene or camera space.
 struct COv3DPoint {
     double x;

@@ -78,7 +78,7 @@ int COvMemoryWindow::Resize(int width, int height) {
     }
     CPxImageData24 image;
     if (image.NewImage(width, height) != 0) {
-        return -10000;
+        return OV_E_NOMEMORY;
     }
     const std::size_t keepBytes = static_cast<std::size_t>(std::min(width, d.width)) * 3;
     const int keepRows = std::min(height, d.height);

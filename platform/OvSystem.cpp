@@ -71,14 +71,14 @@ int OvCreateTempFile(const char* prefix, const char* suffix, std::string& path) 
     // that exists under the name, dangling links included, and retries on a clash.
     const int fd = mkostemps(buffer.data(), static_cast<int>(post.size()), O_CLOEXEC);
     if (fd < 0) {
-        return -10001;
+        return OV_E_FILE;
     }
     // The mode is 0600 whatever the umask says.
     const bool modeSet = fchmod(fd, S_IRUSR | S_IWUSR) == 0;
     close(fd);
     if (!modeSet) {
         unlink(buffer.data());
-        return -10001;
+        return OV_E_FILE;
     }
     path = buffer.data();
     return 0;

@@ -95,8 +95,8 @@ int COvImageDraw::ResizeScreen(int width, int height, const char* backImagePath)
     SetGeometry(width, height);
     if (m_ZImage.NewImage(width, height) != 0) {
         const long long bytes = static_cast<long long>(height) * m_nLineBytes;
-        Log("COvBackScreen", "ResizeScreen", -10000, std::to_string(bytes).c_str());
-        return -10000;
+        Log("COvBackScreen", "ResizeScreen", OV_E_NOMEMORY, std::to_string(bytes).c_str());
+        return OV_E_NOMEMORY;
     }
     // Without a path there is no picture to decode again: the flag alone is no failure.
     const bool hasPath = backImagePath != nullptr && *backImagePath != '\0';
@@ -132,8 +132,8 @@ int COvImageDraw::FillBackColor() {
             // NOTE: without a composed background the canvas updates fill the plain
             // colour themselves (ClearCanvas), so the screen still shows its colour.
             const long long bytes = static_cast<long long>(m_Size.height) * m_nLineBytes;
-            Log("COvImageDraw", "FillBackColor", -10000, std::to_string(bytes).c_str());
-            return -10000;
+            Log("COvImageDraw", "FillBackColor", OV_E_NOMEMORY, std::to_string(bytes).c_str());
+            return OV_E_NOMEMORY;
         }
     }
     FillRows(m_BackScreen.GetData(), m_BackScreen.GetWidth(), m_BackScreen.GetHeight(),

@@ -64,12 +64,13 @@ int COvScreen::Init(COvControl* control, HWND hWnd, const CPxRGB& backColor, con
                     int drawMode, int flags) {
     Exit();
     if (control == nullptr)
-        return -10004;
+        return OV_E_NULL_CONTROL;
     m_pControl = control;
     m_pDrawWindow.reset(new (std::nothrow) COvImageDraw);
     if (m_pDrawWindow == nullptr) {
-        control->Logput("COvScreen", "Init", -10000, static_cast<int>(sizeof(COvImageDraw)), 1);
-        return -10000;
+        control->Logput("COvScreen", "Init", OV_E_NOMEMORY, static_cast<int>(sizeof(COvImageDraw)),
+                        1);
+        return OV_E_NOMEMORY;
     }
     m_hWnd = hWnd;
     RECT area{0, 0, 0, 0};

@@ -194,9 +194,9 @@ COvObject* COvScreen::GetObjectAtPos(const CPx2DPoint& point) {
 int COvScreen::GetAllObjectsAtPos(const CPx2DPoint& point, COvObjectList* list) {
     if (list == nullptr) {
         if (m_pControl != nullptr) {
-            m_pControl->Logput("COvScreen", "GetAllObjectsAtPos", -10005, "list", 1);
+            m_pControl->Logput("COvScreen", "GetAllObjectsAtPos", OV_E_NULL_OUTPUT, "list", 1);
         }
-        return -10005;
+        return OV_E_NULL_OUTPUT;
     }
     RefreshDisplayed();
     for (COvVirtualObject* object : m_ppDisplayed) {

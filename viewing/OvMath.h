@@ -10,10 +10,10 @@
 namespace ov {
 
 // Codes shared by every class of the library.
-constexpr int kNoMemory = -10000;
-constexpr int kDegenerate = -10002;
-constexpr int kNullControl = -10004;
-constexpr int kNullOutput = -10005;
+constexpr int kNoMemory = OV_E_NOMEMORY;
+constexpr int kDegenerate = OV_E_DEGENERATE;
+constexpr int kNullControl = OV_E_NULL_CONTROL;
+constexpr int kNullOutput = OV_E_NULL_OUTPUT;
 
 inline COv3DPoint Add(const COv3DPoint& a, const COv3DPoint& b) {
     return {a.x + b.x, a.y + b.y, a.z + b.z};
