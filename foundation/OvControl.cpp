@@ -8,6 +8,7 @@
 #include "OvLog.h"
 #include "Quorra.h"
 #include "data/OvMemManager.h"
+#include "foundation/OvReport.h"
 
 namespace {
 
@@ -208,14 +209,12 @@ void COvControl::OnCameraRemovedFromScreen(COvScreen& screen, COvCamera& camera)
 
 void COvControl::Logput(const char* className, const char* function, int code, const char* info,
                         int origin) {
-    if (m_pLog != nullptr)
-        m_pLog->Logout(className, function, code, info, origin);
+    ov::Report(this, className, function, code, info, origin);
 }
 
 void COvControl::Logput(const char* className, const char* function, int code, int info,
                         int origin) {
-    if (m_pLog != nullptr)
-        m_pLog->Logout(className, function, code, info, origin);
+    ov::Report(this, className, function, code, static_cast<long long>(info), origin);
 }
 
 // ---------------------------------------------------------------------------

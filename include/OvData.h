@@ -10,6 +10,14 @@ class COvControl;
 class COvDataManager;
 class CQrReadStream;
 
+// Status codes of the data layer.
+enum {
+    OV_DATA_QUEUED = 200,           // getting data: not in memory yet, queued for loading
+    OV_DATA_FAILED = -1,            // getting data: the datum failed to load (kept until deleted)
+    OV_DATA_NO_RECORD = -55001,     // a loaded datum's record could not be made
+    OV_CACHE_NO_REGISTRY = -62000,  // the cache was started without a handler registry
+};
+
 // What to load: a data type (selects the handler), a name for the stream creators,
 // a priority and flags. The identity number is assigned by the data layer.
 class OV_EXPORT COvDataInfo {

@@ -19,6 +19,22 @@ enum {
     OV_OBJECT_NEGATIVE_FRAME = -58000,
     OV_OBJECT_BAD_SIZE = -58001,
     OV_LINE_BAD_WIDTH = -59000,
+    OV_IMAGE_BAD_SIZE = -51000,      // a scene size not positive, or a pixel size below 1
+    OV_IMAGE_NO_VERSION = -51001,    // an image object without versions asked for its image
+    OV_IMAGE_BAD_DIAGONAL = -51002,  // a version's size key cannot be computed
+    OV_IMAGE_NULL_NAME = -51003,     // an image object initialised with a null name
+};
+
+// Status codes of the text renderer, which the text object passes on.
+enum {
+    OV_TEXT_NO_DISPLAY = -53000,    // no rendering context could be made
+    OV_TEXT_NO_CONTEXT = -53001,    // the drawing context could not be made
+    OV_TEXT_NO_BITMAP = -53002,     // the bitmap could not be made
+    OV_TEXT_NO_SELECT = -53003,     // a font or bitmap could not be put to use
+    OV_TEXT_NO_FONT = -53004,       // no font (or brush) could be made
+    OV_TEXT_FILL_FAILED = -53005,   // the background fill failed
+    OV_TEXT_NO_PIXELS = -53006,     // the bitmap's pixels could not be read
+    OV_TEXT_WRITE_FAILED = -53007,  // the bitmap file could not be written completely
 };
 
 // ===========================================================================

@@ -20,6 +20,11 @@ class COvObjectList;
 class COvVirtualObject;
 class CPxCanvas24;
 
+// Status codes of the screen.
+enum {
+    OV_SCREEN_NO_DC = -52000,  // no device context for the screen's window
+};
+
 // Construct, Init with the control and a window (a COvWindow*, may be null), add
 // cameras. Every canvas update merges the cameras' virtual objects, sorts them far to
 // near, draws them over the background and starts the screen's window timer: at the
