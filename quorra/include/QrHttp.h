@@ -96,7 +96,7 @@ public:
     // Deletes `stream` (null is ignored).
     void FreeStream(CQrReadStream* stream) override;
     // Ends every load in progress within milliseconds and fails every later one
-    // (QR_E_HTTP_ABORTED).
+    // (QR_E_HTTP_ABORTED, counted as a failure but not reported).
     void AbortStreams() override;
 
     CQrHttpStats GetStats() const;

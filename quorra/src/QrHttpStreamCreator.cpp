@@ -167,7 +167,8 @@ private:
             std::lock_guard<std::mutex> guard(m_Lock);
             ++m_Stats.m_nFailures;
         }
-        if (m_Settings.m_Report) {
+        // An abort is what the owner asked for, not a failure worth a line.
+        if (m_Settings.m_Report && code != QR_E_HTTP_ABORTED) {
             try {
                 const std::string line = ForLog(name) + ": " + detail;
                 m_Settings.m_Report("CQrHttpStreamCreator", "CreateStream", code, line.c_str(), 1);
