@@ -1,0 +1,247 @@
+#include "screen/OvFontFaces.h"
+
+#include FT_TRUETYPE_TABLES_H
+
+#include <atomic>
+#include <cctype>
+#include <cstring>
+#include <new>
+
+#include "OvScene.h"
+#include "data/OvMemManager.h"
+
+namespace {
+
+// Generic names that fontconfig resolves to an installed family of that kind.
+constexpr const char* kGenericFamilies[] = {"sans-serif", "sans",    "serif",   "monospace",
+                                            "mono",       "cursive", "fantasy", "system-ui"};
+constexpr const char* kDefaultFamily = "sans-serif";
+constexpr int kSemiBold = 600;  // the OpenType weight from which a face counts as bold
+// Requests remembered; past this many distinct requests the answers are dropped and
+// asked again, so that a client cycling through made-up names cannot grow the cache.
+constexpr std::size_t kMaxChoices = 256;
+
+// Compared as fontconfig compares family names: blanks and case do not count.
+bool SameName(const char* a, const char* b) {
+    auto next = [](const char*& p) {
+        while (*p == ' ')
+            ++p;
+        return static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+    };
+    for (;; ++a, ++b) {
+        const char ca = next(a);
+        if (ca != next(b))
+            return false;
+        if (ca == '\0')
+            return true;
+    }
+}
+
+// True when the match is the family asked for, not fontconfig's stand-in for it.
+bool IsFamily(FcPattern* match, const char* family) {
+    for (const char* generic : kGenericFamilies) {
+        if (SameName(family, generic))
+            return true;
+    }
+    FcChar8* name = nullptr;
+    for (int i = 0; FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
+        if (SameName(reinterpret_cast<const char*>(name), family))
+            return true;
+    }
+    return false;
+}
+
+int XHeightOf(FT_Face face, const TT_OS2* os2) {
+    if (os2 != nullptr && os2->version >= 2 && os2->sxHeight > 0)
+        return os2->sxHeight;
+    if (FT_Load_Char(face, 'x', FT_LOAD_NO_SCALE) == 0 &&
+        face->glyph->format == FT_GLYPH_FORMAT_OUTLINE && face->glyph->metrics.height > 0)
+        return static_cast<int>(face->glyph->metrics.horiBearingY);
+    return face->ascender / 2;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// One face
+// ---------------------------------------------------------------------------
+
+COvFontFace::~COvFontFace() {
+    hb_font_destroy(m_pFont);
+    hb_face_destroy(m_pHbFace);
+    if (m_Face != nullptr)
+        FT_Done_Face(m_Face);
+    hb_blob_destroy(m_pBlob);
+}
+
+int COvFontFace::Load(FT_Library library, const char* path, int index) {
+    m_pBlob = hb_blob_create_from_file_or_fail(path);
+    if (m_pBlob == nullptr)
+        return OV_TEXT_NO_FONT;
+    unsigned int length = 0;
+    const char* data = hb_blob_get_data(m_pBlob, &length);
+    if (FT_New_Memory_Face(library, reinterpret_cast<const FT_Byte*>(data),
+                           static_cast<FT_Long>(length), index, &m_Face) != 0) {
+        m_Face = nullptr;
+        return OV_TEXT_NO_FONT;
+    }
+    // Bitmap-only faces come in a few fixed sizes; text is drawn at any size.
+    if (!FT_IS_SCALABLE(m_Face) || m_Face->units_per_EM == 0)
+        return OV_TEXT_NO_FONT;
+    // The low 16 bits name the face in a collection, the high ones a named instance.
+    m_pHbFace = hb_face_create(m_pBlob, static_cast<unsigned int>(index) & 0xFFFFu);
+    m_pFont = hb_font_create(m_pHbFace);
+    if (m_pFont == nullptr || m_pFont == hb_font_get_empty())
+        return OV_TEXT_NO_FONT;
+    const int em = m_Face->units_per_EM;
+    hb_font_set_scale(m_pFont, em, em);
+    if ((index >> 16) > 0)
+        hb_font_set_var_named_instance(m_pFont, static_cast<unsigned int>(index >> 16) - 1);
+    hb_font_make_immutable(m_pFont);
+
+    COvFaceMetrics& m = m_Metrics;
+    m.nUnitsPerEm = em;
+    m.nAscender = m_Face->ascender;
+    m.nDescender = -m_Face->descender;
+    if (m.nAscender <= 0 || m.nDescender < 0 || m.nAscender + m.nDescender <= 0) {
+        m.nAscender = em * 4 / 5;  // a face without vertical metrics: a common design
+        m.nDescender = em - m.nAscender;
+    }
+    m.nCell = m.nAscender + m.nDescender;
+    m.nUnderlinePos = m_Face->underline_position;
+    m.nUnderlineThickness = m_Face->underline_thickness > 0 ? m_Face->underline_thickness : em / 20;
+    if (m.nUnderlinePos >= 0)
+        m.nUnderlinePos = -m.nUnderlineThickness;
+    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(m_Face, FT_SFNT_OS2));
+    m.nXHeight = XHeightOf(m_Face, os2);
+    // Read from the face, not from fontconfig's answer: its configuration may already
+    // call a regular face bold when it plans to embolden it.
+    m_bBold = (m_Face->style_flags & FT_STYLE_FLAG_BOLD) != 0 ||
+              (os2 != nullptr && os2->usWeightClass >= kSemiBold);
+    m_bItalic = (m_Face->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// The shared faces
+// ---------------------------------------------------------------------------
+
+COvFontFaces::~COvFontFaces() {
+    m_Choices.clear();
+    m_Faces.clear();  // every face goes before its library
+    if (m_Library != nullptr)
+        FT_Done_FreeType(m_Library);
+    if (m_pConfig != nullptr)
+        FcConfigDestroy(m_pConfig);
+}
+
+std::shared_ptr<COvFontFaces> COvFontFaces::ForControl(COvControl* control) {
+    try {
+        COvMemManager* manager = control != nullptr ? control->m_pMemManager : nullptr;
+        if (manager == nullptr)
+            return std::make_shared<COvFontFaces>();
+        // Renderings on several threads may ask first at the same moment: one of the
+        // made caches wins, the others are dropped unused.
+        std::shared_ptr<COvFontFaces> faces = std::atomic_load(&manager->m_pFontFaces);
+        if (faces)
+            return faces;
+        auto made = std::make_shared<COvFontFaces>();
+        if (std::atomic_compare_exchange_strong(&manager->m_pFontFaces, &faces, made))
+            return made;
+        return faces;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+int COvFontFaces::Start() {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    if (m_Library == nullptr && FT_Init_FreeType(&m_Library) != 0) {
+        m_Library = nullptr;
+        return OV_TEXT_NO_DISPLAY;
+    }
+    // A configuration of our own, so that nothing depends on what else in the process
+    // does with fontconfig's current one.
+    if (m_pConfig == nullptr)
+        m_pConfig = FcInitLoadConfigAndFonts();
+    return m_pConfig != nullptr ? 0 : OV_TEXT_NO_DISPLAY;
+}
+
+FcPattern* COvFontFaces::Match(const char* family, bool bold, bool italic) {
+    FcPattern* pattern = FcPatternCreate();
+    if (pattern == nullptr)
+        return nullptr;
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+    FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(m_pConfig, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(m_pConfig, pattern, &result);
+    FcPatternDestroy(pattern);
+    ++m_nMatches;
+    return match;
+}
+
+COvFontFace* COvFontFaces::FaceOf(FcPattern* match) {
+    FcChar8* file = nullptr;
+    int index = 0;
+    if (FcPatternGetString(match, FC_FILE, 0, &file) != FcResultMatch)
+        return nullptr;
+    FcPatternGetInteger(match, FC_INDEX, 0, &index);
+    auto key = std::make_pair(std::string(reinterpret_cast<const char*>(file)), index);
+    auto found = m_Faces.find(key);
+    if (found != m_Faces.end())
+        return found->second.get();
+    auto face = std::make_unique<COvFontFace>();
+    if (face->Load(m_Library, key.first.c_str(), index) != 0)
+        return nullptr;
+    return m_Faces.emplace(std::move(key), std::move(face)).first->second.get();
+}
+
+int COvFontFaces::Find(const char* name, bool bold, bool italic, COvFontChoice& out) {
+    const int started = Start();
+    if (started != 0)
+        return started;
+    using Pattern = std::unique_ptr<FcPattern, decltype(&FcPatternDestroy)>;
+    try {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        const std::string family = name != nullptr && *name != '\0' ? name : kDefaultFamily;
+        const std::string key = family + (bold ? "\n1" : "\n0") + (italic ? "1" : "0");
+        auto known = m_Choices.find(key);
+        if (known != m_Choices.end()) {
+            out = known->second;
+            return 0;
+        }
+        Pattern match(Match(family.c_str(), bold, italic), &FcPatternDestroy);
+        COvFontFace* face = nullptr;
+        if (match && IsFamily(match.get(), family.c_str()))
+            face = FaceOf(match.get());
+        if (face == nullptr && family != kDefaultFamily) {
+            match.reset(Match(kDefaultFamily, bold, italic));
+            face = match ? FaceOf(match.get()) : nullptr;
+        }
+        if (face == nullptr)
+            return OV_TEXT_NO_FONT;
+        const COvFontChoice choice{face, bold && !face->m_bBold, italic && !face->m_bItalic};
+        if (m_Choices.size() >= kMaxChoices)
+            m_Choices.clear();
+        m_Choices.emplace(key, choice);
+        out = choice;
+        return 0;
+    } catch (const std::bad_alloc&) {
+        return OV_TEXT_NO_FONT;
+    }
+}
+
+int COvFontFaces::GetFaceCount() {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    return static_cast<int>(m_Faces.size());
+}
+
+int COvFontFaces::GetMatchCount() {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    return m_nMatches;
+}
