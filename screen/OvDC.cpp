@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -16,17 +15,12 @@
 #include "screen/OvFontFaces.h"
 #include "screen/OvTextLayout.h"
 
-#include FT_OUTLINE_H
-
 namespace {
 
 constexpr const char* kClass = "COvDC";
 constexpr int kMinPoints = 8;
 constexpr int kMaxPoints = 99;
 constexpr int kBoldWeight = 600;
-// The slant of a synthesised italic: tan 12 degrees in 16.16, as FreeType slants.
-constexpr FT_Fixed kOblique = 0x0366A;
-constexpr FT_Fixed kOne = 0x10000;
 
 // The detail each failure is logged with.
 const char* DetailOf(int code) {
@@ -204,18 +198,36 @@ void COvDC::FillRows(int x, int width, int top, int rows, const CPxRGB& color) {
     }
 }
 
+void COvDC::DrawGlyphs(COvFontFace& face, bool oblique, const COvTextScale& scale,
+                       const COvShapedLine& line, int baseline, const CPxRGB& color) {
+    for (std::size_t i = 0; i < line.glyphs.size(); ++i) {
+        const COvPlacedGlyph& g = line.glyphs[i];
+        // The pen is exact in 1/64 pixels; the glyph goes to a whole pixel and is
+        // rendered moved by the rest, to the nearest quarter pixel.
+        const long long x64 = scale.To64(g.nX) + 64LL * scale.Bold() * static_cast<long long>(i);
+        int x = FloorDiv64(x64);
+        int quarter = static_cast<int>((x64 - 64LL * x + 8) / 16);
+        if (quarter == 4) {
+            ++x;
+            quarter = 0;
+        }
+        const COvGlyphImage* image =
+            face.Glyph(g.nGlyph, scale.EmSize64(), quarter, scale.Bold(), oblique);
+        if (image != nullptr)
+            BlendCoverage(x + image->left, baseline - scale.ToPixels(g.nY) - image->top,
+                          image->coverage.data(), image->width, image->rows, color);
+    }
+}
+
 void COvDC::BlendCoverage(int x, int y, const unsigned char* coverage, int width, int height,
-                          int pitch, const CPxRGB& color) {
+                          const CPxRGB& color) {
     const int ink[3] = {Low(color.b), Low(color.g), Low(color.r)};
     const int x0 = std::max(x, 0);
     const int x1 = std::min(x + width, m_Bitmap.GetWidth());
     const int y0 = std::max(y, 0);
     const int y1 = std::min(y + height, m_Bitmap.GetHeight());
     for (int row = y0; row < y1; ++row) {
-        // A negative pitch means the rows are stored bottom row first.
-        const int r = row - y;
-        const unsigned char* a =
-            coverage + static_cast<long>(pitch >= 0 ? r : height - 1 - r) * std::abs(pitch);
+        const unsigned char* a = coverage + static_cast<long>(row - y) * width;
         unsigned char* p = m_Bitmap.GetScanLine(row) + 3L * x0;
         for (int col = x0; col < x1; ++col, p += 3) {
             const int alpha = a[col - x];
@@ -227,41 +239,6 @@ void COvDC::BlendCoverage(int x, int y, const unsigned char* coverage, int width
         }
     }
 }
-
-namespace {
-
-// Rasterises the glyphs of one line with its baseline at row `baseline`; each glyph's
-// coverage goes to blend(x, y, bitmap). The caller holds the face's lock.
-template <class Blend>
-void RasterLine(FT_Face face, const COvFontChoice& choice, const COvTextScale& scale,
-                const COvShapedLine& line, int baseline, Blend&& blend) {
-    for (std::size_t i = 0; i < line.glyphs.size(); ++i) {
-        const COvPlacedGlyph& g = line.glyphs[i];
-        if (FT_Load_Glyph(face, g.nGlyph, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_LIGHT) != 0)
-            continue;
-        FT_GlyphSlot slot = face->glyph;
-        if (slot->format != FT_GLYPH_FORMAT_OUTLINE)
-            continue;
-        if (choice.bEmbolden)
-            FT_Outline_EmboldenXY(&slot->outline, 64L * scale.Bold(), 0);
-        if (choice.bOblique) {
-            FT_Matrix shear{kOne, kOblique, 0, kOne};
-            FT_Outline_Transform(&slot->outline, &shear);
-        }
-        // The pen stays exact in 1/64 pixels: the glyph goes to a whole pixel and its
-        // outline is moved by the rest.
-        const long long x64 = scale.To64(g.nX) + 64LL * scale.Bold() * static_cast<long long>(i);
-        const int x = FloorDiv64(x64);
-        FT_Outline_Translate(&slot->outline, static_cast<FT_Pos>(x64 - 64LL * x), 0);
-        if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0 ||
-            slot->bitmap.pixel_mode != FT_PIXEL_MODE_GRAY || slot->bitmap.buffer == nullptr)
-            continue;
-        blend(x + slot->bitmap_left, baseline - scale.ToPixels(g.nY) - slot->bitmap_top,
-              slot->bitmap);
-    }
-}
-
-}  // namespace
 
 int COvDC::DrawText(const char* text, int fontSize, const CPxRGB& color, int weight, int italic,
                     int underline, int strikeOut, const char* fontName) {
@@ -303,16 +280,11 @@ int COvDC::DrawText(const char* text, int fontSize, const CPxRGB& color, int wei
         const int underlineTop = std::max(0, scale.ToPixels(-m.nUnderlinePos) - thickness / 2);
         const int strikeTop = -scale.ToPixels(m.nXHeight) / 2 - thickness / 2;
         std::lock_guard<std::mutex> lock(face.m_GlyphLock);
-        if (FT_Set_Char_Size(face.m_Face, 0, static_cast<FT_F26Dot6>(scale.EmSize64()), 72, 72) !=
-            0)
+        if (!face.SetSize(scale.EmSize64()))
             return Fail("DrawText", OV_TEXT_NO_SELECT);
         for (std::size_t i = 0; i < visible; ++i) {
             const int baseline = static_cast<int>(i) * scale.Cell() + scale.Ascent();
-            RasterLine(face.m_Face, choice, scale, lines[i], baseline,
-                       [&](int x, int y, const FT_Bitmap& b) {
-                           BlendCoverage(x, y, b.buffer, static_cast<int>(b.width),
-                                         static_cast<int>(b.rows), b.pitch, color);
-                       });
+            DrawGlyphs(face, choice.bOblique, scale, lines[i], baseline, color);
             if (lines[i].glyphs.empty())
                 continue;
             const int drawn = scale.Width(lines[i]);

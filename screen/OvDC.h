@@ -11,7 +11,10 @@
 #include "OvTypes.h"
 #include "Pixmere.h"
 
+class COvFontFace;
 class COvFontFaces;
+class COvTextScale;
+struct COvShapedLine;
 
 // One rendering: Init, SetBackColor, DrawText, SaveBitmap, Exit. Used by one thread at a
 // time; renderings on several threads may run at once (they share the control's font
@@ -79,9 +82,14 @@ private:
     COvFontFaces* Faces();
     // Logs a failure of function with the detail its code stands for, and returns it.
     int Fail(const char* function, int code);
-    // Blends the glyph coverage of one line onto the picture; see DrawText.
+    // Draws the glyphs of a shaped line with its baseline at row `baseline`. The caller
+    // holds the face's lock.
+    void DrawGlyphs(COvFontFace& face, bool oblique, const COvTextScale& scale,
+                    const COvShapedLine& line, int baseline, const CPxRGB& color);
+    // Blends coverage (rows of `width` bytes) from the picture's colours towards color,
+    // with its top-left pixel at (x, y); what lies outside the picture is left out.
     void BlendCoverage(int x, int y, const unsigned char* coverage, int width, int height,
-                       int pitch, const CPxRGB& color);
+                       const CPxRGB& color);
     void FillRows(int x, int width, int top, int rows, const CPxRGB& color);
 };
 

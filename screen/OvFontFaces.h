@@ -8,11 +8,14 @@
 #include FT_FREETYPE_H
 #include <hb.h>
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 class COvControl;
 
@@ -27,9 +30,19 @@ struct COvFaceMetrics {
     int nXHeight;
 };
 
+// A rendered glyph: coverage 0..255, rows top row first, `width` bytes a row; placed
+// `left` pixels right of the pen and with its top row `top` pixels above the baseline.
+struct COvGlyphImage {
+    int left;
+    int top;
+    int width;
+    int rows;
+    std::vector<unsigned char> coverage;
+};
+
 // One loaded face. Shaping (through m_pFont, which is never changed after loading) may
-// run on any number of threads at once; anything that touches m_Face must hold
-// m_GlyphLock, since a FreeType face is not thread-safe.
+// run on any number of threads at once; anything that touches m_Face or the rendered
+// glyphs must hold m_GlyphLock, since a FreeType face is not thread-safe.
 class COvFontFace {
 public:
     COvFontFace() = default;
@@ -39,6 +52,16 @@ public:
 
     // Maps the file and opens face `index` in it. 0, or OV_TEXT_NO_FONT.
     int Load(FT_Library library, const char* path, int index);
+    // Sets the em size (1/64 pixels) glyphs are rendered at. False when the face cannot
+    // take it. The caller holds m_GlyphLock.
+    bool SetSize(long long em64);
+    // Glyph `glyph` at an em of em64 1/64 pixels, moved right by quarter / 4 pixel
+    // (quarter 0..3), widened by boldPixels (0: not at all) and slanted when oblique.
+    // Rendered on first use and kept; null for a glyph without an outline or when the
+    // face cannot take the size. The caller holds m_GlyphLock, and the image is valid
+    // until it lets go.
+    const COvGlyphImage* Glyph(unsigned int glyph, long long em64, int quarter, int boldPixels,
+                               bool oblique);
 
     FT_Face m_Face = nullptr;
     hb_blob_t* m_pBlob = nullptr;  // the mapped file, shared by both libraries
@@ -48,6 +71,11 @@ public:
     bool m_bBold = false;    // the design is bold (or heavier) itself
     bool m_bItalic = false;  // the design is italic or oblique itself
     std::mutex m_GlyphLock;
+
+private:
+    long long m_nSizedEm = 0;  // the em m_Face is set to
+    std::unordered_map<std::uint64_t, COvGlyphImage> m_Glyphs;
+    std::size_t m_nGlyphBytes = 0;
 };
 
 // A face chosen for a request, and the styles the face lacks and that the renderer
