@@ -150,17 +150,20 @@ int COvDC::GetImageSize(const char* text, COvSize& size, const char* fontName, i
         const COvTextScale scale(choice.pFace->m_Metrics, OvCellPixels(fontSize), 0);
         COvShaper shaper;
         COvShapedLine line;
+        COvLines lines(s, length);
+        COvTextSpan span{};
         int width = 0;
-        const std::vector<COvTextSpan> lines = OvSplitLines(s, length);
-        for (const COvTextSpan& span : lines) {
+        long long count = 0;
+        while (lines.Next(span)) {
             const int code =
                 shaper.Shape(choice.pFace->m_pFont, s + span.nStart, span.nLength, line);
             if (code != 0)
                 return ov::Report(m_pControl, kClass, "GetImageSize", code,
                                   static_cast<long long>(span.nLength), ov::kFoundHere);
             width = std::max(width, scale.Width(line));
+            ++count;
         }
-        const long long height = static_cast<long long>(lines.size()) * scale.Cell();
+        const long long height = count * scale.Cell();
         if (size.width <= 0)
             size.width = width;
         if (size.height <= 0)
@@ -261,33 +264,32 @@ int COvDC::DrawText(const char* text, int fontSize, const CPxRGB& color, int wei
     const int width = m_Bitmap.GetWidth();
     const int height = m_Bitmap.GetHeight();
     try {
-        // Shaping needs no lock; only the lines that reach into the picture are shaped.
-        const std::vector<COvTextSpan> spans = OvSplitLines(s, length);
-        const std::size_t visible =
-            std::min(spans.size(), static_cast<std::size_t>((height - 1) / scale.Cell() + 1));
-        std::vector<COvShapedLine> lines(visible);
-        COvShaper shaper;
-        for (std::size_t i = 0; i < visible; ++i) {
-            const int code = shaper.ShapeFitted(face.m_pFont, scale, s + spans[i].nStart,
-                                                spans[i].nLength, width, lines[i]);
-            if (code != 0)
-                return ov::Report(m_pControl, kClass, "DrawText", code,
-                                  static_cast<long long>(spans[i].nLength), ov::kFoundHere);
-        }
-
         const COvFaceMetrics& m = face.m_Metrics;
         const int thickness = std::max(1, scale.ToPixels(m.nUnderlineThickness));
         const int underlineTop = std::max(0, scale.ToPixels(-m.nUnderlinePos) - thickness / 2);
         const int strikeTop = -scale.ToPixels(m.nXHeight) / 2 - thickness / 2;
-        std::lock_guard<std::mutex> lock(face.m_GlyphLock);
-        if (!face.SetSize(scale.EmSize64()))
-            return Fail("DrawText", OV_TEXT_NO_SELECT);
-        for (std::size_t i = 0; i < visible; ++i) {
-            const int baseline = static_cast<int>(i) * scale.Cell() + scale.Ascent();
-            DrawGlyphs(face, choice.bOblique, scale, lines[i], baseline, color);
-            if (lines[i].glyphs.empty())
+        COvShaper shaper;
+        COvShapedLine line;
+        COvLines lines(s, length);
+        COvTextSpan span{};
+        // Only the lines that reach into the picture are shaped and drawn.
+        for (int top = 0; top < height && lines.Next(span); top += scale.Cell()) {
+            const int code =
+                shaper.ShapeFitted(face.m_pFont, scale, s + span.nStart, span.nLength, width, line);
+            if (code != 0)
+                return ov::Report(m_pControl, kClass, "DrawText", code,
+                                  static_cast<long long>(span.nLength), ov::kFoundHere);
+            const int baseline = top + scale.Ascent();
+            {
+                // Shaping needs no lock; the face's glyphs do.
+                std::lock_guard<std::mutex> lock(face.m_GlyphLock);
+                if (!face.SetSize(scale.EmSize64()))
+                    return Fail("DrawText", OV_TEXT_NO_SELECT);
+                DrawGlyphs(face, choice.bOblique, scale, line, baseline, color);
+            }
+            if (line.glyphs.empty())
                 continue;
-            const int drawn = scale.Width(lines[i]);
+            const int drawn = scale.Width(line);
             if (underline != 0)
                 FillRows(0, drawn, baseline + underlineTop, thickness, color);
             if (strikeOut != 0)

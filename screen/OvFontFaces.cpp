@@ -48,16 +48,25 @@ bool SameName(const char* a, const char* b) {
     }
 }
 
-// True when the match is the family asked for, not fontconfig's stand-in for it.
-bool IsFamily(FcPattern* match, const char* family) {
+// True when the match is the family asked for, one that fontconfig's configuration binds
+// to it as a stand-in of the same kind (a metric-compatible face, a renamed family), or
+// any face for a generic name; false for the defaults it falls back to for any name.
+bool IsFamily(FcPattern* match, FcPattern* asked, const char* family) {
     for (const char* generic : kGenericFamilies) {
         if (SameName(family, generic))
             return true;
     }
     FcChar8* name = nullptr;
+    FcValue bound;
+    FcValueBinding binding = FcValueBindingWeak;
     for (int i = 0; FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
-        if (SameName(reinterpret_cast<const char*>(name), family))
-            return true;
+        for (int j = 0;
+             FcPatternGetWithBinding(asked, FC_FAMILY, j, &bound, &binding) == FcResultMatch; ++j) {
+            if (binding != FcValueBindingWeak && bound.type == FcTypeString &&
+                SameName(reinterpret_cast<const char*>(name),
+                         reinterpret_cast<const char*>(bound.u.s)))
+                return true;
+        }
     }
     return false;
 }
@@ -236,7 +245,8 @@ int COvFontFaces::Start() {
     return m_pConfig != nullptr ? 0 : OV_TEXT_NO_DISPLAY;
 }
 
-FcPattern* COvFontFaces::Match(const char* family, bool bold, bool italic) {
+FcPattern* COvFontFaces::Match(const char* family, bool bold, bool italic, bool& named) {
+    named = false;
     FcPattern* pattern = FcPatternCreate();
     if (pattern == nullptr)
         return nullptr;
@@ -249,6 +259,8 @@ FcPattern* COvFontFaces::Match(const char* family, bool bold, bool italic) {
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
     FcPattern* match = FcFontMatch(m_pConfig, pattern, &result);
+    if (match != nullptr)
+        named = IsFamily(match, pattern, family);
     FcPatternDestroy(pattern);
     ++m_nMatches;
     return match;
@@ -284,12 +296,11 @@ int COvFontFaces::Find(const char* name, bool bold, bool italic, COvFontChoice& 
             out = known->second;
             return 0;
         }
-        Pattern match(Match(family.c_str(), bold, italic), &FcPatternDestroy);
-        COvFontFace* face = nullptr;
-        if (match && IsFamily(match.get(), family.c_str()))
-            face = FaceOf(match.get());
+        bool named = false;
+        Pattern match(Match(family.c_str(), bold, italic, named), &FcPatternDestroy);
+        COvFontFace* face = match && named ? FaceOf(match.get()) : nullptr;
         if (face == nullptr && family != kDefaultFamily) {
-            match.reset(Match(kDefaultFamily, bold, italic));
+            match.reset(Match(kDefaultFamily, bold, italic, named));
             face = match ? FaceOf(match.get()) : nullptr;
         }
         if (face == nullptr)

@@ -114,8 +114,10 @@ public:
     int GetMatchCount();
 
 private:
-    // The installed face fontconfig picks for the pattern, or null. Holds m_Lock.
-    FcPattern* Match(const char* family, bool bold, bool italic);
+    // The installed face fontconfig picks for a request, or null; named tells whether it
+    // is the family asked for (or a stand-in bound to it) rather than a default.
+    // Holds m_Lock.
+    FcPattern* Match(const char* family, bool bold, bool italic, bool& named);
     // The face of a matched pattern, loaded on first use. Holds m_Lock.
     COvFontFace* FaceOf(FcPattern* match);
 

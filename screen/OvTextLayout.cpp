@@ -36,20 +36,19 @@ int OvCellPixels(int points) {
     return static_cast<int>(std::min(cell, kMaxCell));
 }
 
-std::vector<COvTextSpan> OvSplitLines(const char* text, std::size_t length) {
-    std::vector<COvTextSpan> lines;
-    std::size_t start = 0;
-    for (;;) {
-        const void* feed =
-            length > start ? std::memchr(text + start, '\n', length - start) : nullptr;
-        if (feed == nullptr)
-            break;
-        const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(feed) - text);
-        lines.push_back({start, end - start});
-        start = end + 1;
-    }
-    lines.push_back({start, length - start});
-    return lines;
+bool COvLines::Next(COvTextSpan& line) {
+    if (m_bDone)
+        return false;
+    const void* feed = m_nLength > m_nStart
+                           ? std::memchr(m_pText + m_nStart, '\n', m_nLength - m_nStart)
+                           : nullptr;
+    const std::size_t end = feed != nullptr
+                                ? static_cast<std::size_t>(static_cast<const char*>(feed) - m_pText)
+                                : m_nLength;
+    line = {m_nStart, end - m_nStart};
+    m_bDone = feed == nullptr;
+    m_nStart = end + 1;
+    return true;
 }
 
 // ---------------------------------------------------------------------------

@@ -21,9 +21,20 @@ struct COvTextSpan {
     std::size_t nLength;
 };
 
-// Splits text at every line feed; the part after the last one is a line too, also when
-// it is empty. A carriage return stays part of its line.
-std::vector<COvTextSpan> OvSplitLines(const char* text, std::size_t length);
+// Walks the lines of a text, split at every line feed; the part after the last one is a
+// line too, also when it is empty. A carriage return stays part of its line.
+class COvLines {
+public:
+    COvLines(const char* text, std::size_t length) : m_pText(text), m_nLength(length) {}
+    // The next line; false after the last.
+    bool Next(COvTextSpan& line);
+
+private:
+    const char* m_pText;
+    std::size_t m_nLength;
+    std::size_t m_nStart = 0;
+    bool m_bDone = false;
+};
 
 // One glyph of a shaped line, in font units: the pen position plus the glyph's own
 // offset (y grows upwards), its advance, and the byte where its character starts.

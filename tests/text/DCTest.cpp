@@ -351,12 +351,17 @@ TEST_F(DCTest, BadInputGivesADefinedResult) {
     ASSERT_EQ(Render("\xff\xfe\xc3(\xe2\x82"), 0);
     EXPECT_GT(InkOf(dc.m_Bitmap).count, 0);
 
-    // Every style at once; an unknown family draws as the default one.
+    // Every style at once.
     ASSERT_EQ(Render("Styled", Style{24, 700, 2, 4, 8}), 0);
-    ASSERT_EQ(Render("Fallback", Style{24, 0, 0, 0, 0, "No Such Family 0x7f"}, 200, 40), 0);
-    const auto unknown = PixelsOf(dc.m_Bitmap);
-    ASSERT_EQ(Render("Fallback", Style{24, 0, 0, 0, 0, ""}, 200, 40), 0);
-    EXPECT_EQ(unknown, PixelsOf(dc.m_Bitmap));
+    // An unknown family draws as the default one; a family that fontconfig binds to an
+    // installed one (as the DejaVu families stand in for Bitstream Vera's) as that one.
+    auto drawn = [&](const char* font) {
+        EXPECT_EQ(Render("Fallback", Style{24, 0, 0, 0, 0, font}, 200, 40), 0);
+        return PixelsOf(dc.m_Bitmap);
+    };
+    EXPECT_EQ(drawn("No Such Family 0x7f"), drawn(""));
+    EXPECT_EQ(drawn("Bitstream Vera Serif"), drawn("dejavuserif"));
+    EXPECT_NE(drawn("DejaVu Serif"), drawn(""));
 
     // 1000 points is measured as such, drawn at 99.
     ASSERT_EQ(Render("Hi", Style{1000}), 0);
@@ -368,6 +373,8 @@ TEST_F(DCTest, BadInputGivesADefinedResult) {
     EXPECT_EQ(Render(wide.c_str(), Style{12}), OV_TEXT_NO_BITMAP);
     EXPECT_TRUE(dc.m_Bitmap.IsEmpty());
     EXPECT_EQ(log.Lines().size(), before + 1);
+    const std::string feeds(100000, '\n');  // as tall
+    EXPECT_EQ(Render(feeds.c_str(), Style{12}), OV_TEXT_NO_BITMAP);
     EXPECT_TRUE(Logged("[COvDC] [Init] [-53002]"));
 }
 
