@@ -196,8 +196,10 @@ const COvGlyphImage* COvFontFace::Glyph(unsigned int glyph, long long em64, int 
         m_Glyphs.clear();
         m_nGlyphBytes = 0;
     }
-    m_nGlyphBytes += image.coverage.size();
-    return &m_Glyphs.emplace(key, std::move(image)).first->second;
+    const std::size_t bytes = image.coverage.size();
+    const COvGlyphImage* kept = &m_Glyphs.emplace(key, std::move(image)).first->second;
+    m_nGlyphBytes += bytes;
+    return kept;
 }
 
 // ---------------------------------------------------------------------------

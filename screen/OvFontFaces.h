@@ -58,8 +58,8 @@ public:
     // Glyph `glyph` at an em of em64 1/64 pixels, moved right by quarter / 4 pixel
     // (quarter 0..3), widened by boldPixels (0: not at all) and slanted when oblique.
     // Rendered on first use and kept; null for a glyph without an outline or when the
-    // face cannot take the size. The caller holds m_GlyphLock, and the image is valid
-    // until it lets go.
+    // face cannot take the size. The caller holds m_GlyphLock; the image is valid until
+    // the next call or until it lets go.
     const COvGlyphImage* Glyph(unsigned int glyph, long long em64, int quarter, int boldPixels,
                                bool oblique);
 

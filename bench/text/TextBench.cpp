@@ -168,11 +168,11 @@ BENCHMARK(FreeType_BareGlyphs)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Machine_WriteFile)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
-    return RunWithRatios(argc, argv,
-                         {{"label to file vs cairo label + its bytes", "Ours_LabelToFile",
-                           "Cairo_LabelToFile", 0.7},
-                          {"label drawn vs its glyphs rendered bare", "Ours_LabelDrawOnly",
-                           "FreeType_BareGlyphs", 1.0},
-                          {"label to file vs its bytes written alone", "Ours_LabelToFile",
-                           "Machine_WriteFile", 0.3}});
+    return RunWithRatios(
+        argc, argv,
+        {{"label to file vs cairo label + its bytes", "Ours_LabelToFile", "Cairo_LabelToFile", 0.7},
+         {"label drawn vs its glyphs rendered bare", "Ours_LabelDrawOnly", "FreeType_BareGlyphs",
+          1.0},
+         {"label to file vs its bytes written alone", "Ours_LabelToFile", "Machine_WriteFile",
+          0.3}});
 }
