@@ -41,9 +41,10 @@ COvMemCache::~COvMemCache() = default;
 
 int COvMemCache::Init(COvControl* control, COvDataManager* handlers, unsigned int maxMem) {
     std::lock_guard<std::recursive_mutex> guard(m_Lock);
-    if (control == nullptr)
+    if (control == nullptr) {
         return ov::Report(control, "COvMemCache", "Init", OV_E_NULL_CONTROL, "control",
                           ov::kFoundHere);
+    }
     if (handlers == nullptr) {
         return ov::Report(control, "COvMemCache", "Init", OV_CACHE_NO_REGISTRY, "handlers",
                           ov::kFoundHere);
