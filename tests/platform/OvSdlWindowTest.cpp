@@ -113,6 +113,7 @@ TEST_F(SdlWindowTest, PresentedPictureReachesTheDisplay) {
     EXPECT_TRUE(failures.empty()) << ::testing::PrintToString(failures);
 
     // Timers keep running while the pump also serves the window.
+    OvTestClock clock;
     static int s_ticks = 0;
     s_ticks = 0;
     const OvTimerId id =

@@ -289,31 +289,20 @@ TEST(SetDIBitsToDevice, PlacesClipsAndBandsLikeThePlatform) {
             picture.MemoryRow(c.bandFromMemoryRow), picture.Info(), DIB_RGB_COLORS);
         ReleaseDC(&window, dc);
         EXPECT_EQ(lines, c.result) << c.what;
-        for (int y = 0; y < 6; ++y) {
-            for (int x = 0; x < 6; ++x) {
-                CPxRGB expected = untouched;
-                switch (c.expect[y][x]) {
-                    case 'r':
-                        expected = kRed;
-                        break;
-                    case 'g':
-                        expected = kGreen;
-                        break;
-                    case 'b':
-                        expected = kBlue;
-                        break;
-                    case 'w':
-                        expected = kWhite;
-                        break;
-                    default:
-                        break;
-                }
-                CPxRGB actual;
-                window.GetPixel(x, y, actual);
-                EXPECT_TRUE(OvSameColour(actual, expected))
-                    << c.what << " at " << x << "," << y << ": " << OvDescribeColour(actual);
+        EXPECT_TRUE(OvPictureIs(OvPixelsOf(window), [&](int x, int y) {
+            switch (c.expect[y][x]) {
+                case 'r':
+                    return kRed;
+                case 'g':
+                    return kGreen;
+                case 'b':
+                    return kBlue;
+                case 'w':
+                    return kWhite;
+                default:
+                    return untouched;
             }
-        }
+        })) << c.what;
     }
 }
 
