@@ -70,29 +70,29 @@ TEST(ScreenDisplay, OnScreenWindowMatchesTheMemoryWindow) {
     Show headless(&memory);
     Show shown(&onScreen);
 
-    std::string mismatch;
-    const bool same = OvPumpUntil(
-        [&] {
-            std::vector<CPxRGB> pixels;
-            if (probe.ReadPixels(onScreen.GetNativeWindow(), 0, 0, kWidth, kHeight, pixels) != 0) {
-                mismatch = "cannot read the window";
-                return false;
+    // What the display shows, read until it matches the memory window (or time is up).
+    const OvPixels expected = OvPixelsOf(memory);
+    std::vector<CPxRGB> onDisplay;
+    const OvPixels actual{kWidth, kHeight, [&onDisplay](int x, int y) {
+                              return onDisplay[static_cast<std::size_t>(y) * kWidth + x];
+                          }};
+    auto same = [&] {
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                if (!OvSameColour(actual.at(x, y), expected.at(x, y)))
+                    return false;
             }
-            for (int y = 0; y < kHeight; ++y) {
-                for (int x = 0; x < kWidth; ++x) {
-                    const std::string want = PixelOf(memory, x, y);
-                    const std::string got = Hex(pixels[static_cast<std::size_t>(y) * kWidth + x]);
-                    if (got != want) {
-                        mismatch = "(" + std::to_string(x) + ", " + std::to_string(y) +
-                                   "): " + got + " instead of " + want;
-                        return false;
-                    }
-                }
-            }
-            return true;
-        },
-        std::chrono::seconds(10));
-    EXPECT_TRUE(same) << mismatch;
+        }
+        return true;
+    };
+    OvPumpUntil([&] {
+        return probe.ReadPixels(onScreen.GetNativeWindow(), 0, 0, kWidth, kHeight, onDisplay) ==
+                   0 &&
+               same();
+    });
+    ASSERT_EQ(onDisplay.size(), static_cast<std::size_t>(kWidth * kHeight))
+        << "cannot read the window";
+    EXPECT_TRUE(OvPictureIs(actual, expected.at));
     // Something besides the background was drawn: the square is centred at (132, 103).
-    EXPECT_EQ(PixelOf(memory, 132, 103), Hex(CPxRGB{200, 30, 30}));
+    EXPECT_TRUE(OvPixelsAre(expected, {{132, 103, CPxRGB{200, 30, 30}}}));
 }

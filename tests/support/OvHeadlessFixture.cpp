@@ -156,17 +156,32 @@ std::string SaveEvidence(const OvPixels& pixels, const Expectation& expected, in
         diff.NewImage(pixels.width, pixels.height) != 0) {
         return "no pictures written (empty picture)";
     }
+    std::vector<std::pair<int, int>> wrong;
     for (int y = 0; y < pixels.height; ++y) {
         for (int x = 0; x < pixels.width; ++x) {
             const CPxRGB got = pixels.at(x, y);
             actual.SetPixel(x, y, got);
             const std::optional<CPxRGB> want = expected(x, y);
-            const int grey = (got.r + got.g + got.b) / 12;
-            diff.SetPixel(x, y,
-                          !want                                 ? CPxRGB{grey, grey, grey}
-                          : OvSameColour(got, *want, tolerance) ? ovtest::kBlack
-                                                                : ovtest::kRed);
+            const int grey = (got.r + got.g + got.b) / 6;
+            if (want && !OvSameColour(got, *want, tolerance)) {
+                wrong.emplace_back(x, y);
+            }
+            diff.SetPixel(x, y, !want ? CPxRGB{grey, grey, grey} : ovtest::kBlack);
         }
+    }
+    // A lone wrong pixel is hard to find in a large picture: each gets a yellow ring.
+    for (const auto& [wx, wy] : wrong) {
+        for (int d = -3; d <= 3; ++d) {
+            for (const auto& [x, y] : {std::pair{wx + d, wy - 3},
+                                       {wx + d, wy + 3},
+                                       {wx - 3, wy + d},
+                                       {wx + 3, wy + d}}) {
+                diff.SetPixel(x, y, CPxRGB{255, 255, 0});  // outside the picture: ignored
+            }
+        }
+    }
+    for (const auto& [wx, wy] : wrong) {
+        diff.SetPixel(wx, wy, ovtest::kRed);
     }
     std::error_code error;
     const std::filesystem::path dir = OutputDir();

@@ -4,9 +4,9 @@
 //
 // A failed pixel check writes two pictures into $TEST_OUTPUT_DIR (else the build's
 // Testing/pixels folder), named after the test: <Suite>.<Test>.actual.png, what was
-// there, and <Suite>.<Test>.diff.png, the same dimmed to grey with every pixel that
-// differs from what was expected in red and every pixel that matched in black. Later
-// failures of the same test add -2, -3 to the name.
+// there, and <Suite>.<Test>.diff.png: black where the pixels were as expected, red
+// (in a yellow ring) where they were not, and a grey copy of the picture where nothing
+// was expected. Later failures of the same test add -2, -3 to the name.
 #ifndef ORVANE_TESTS_OVHEADLESSFIXTURE_H
 #define ORVANE_TESTS_OVHEADLESSFIXTURE_H
 
