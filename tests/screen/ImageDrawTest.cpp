@@ -103,9 +103,12 @@ TEST(ImageDraw, PicturesArePlacedByTheirMode) {
     const Case cases[] = {
         {"stretched at its own size", 64, 40, 64, 40, 0, at(0, 0, 64, 40)},
         {"centred, larger than the surface", 50, 30, 80, 41, 1, at(-15, -5, 80, 41)},
+        {"centred, smaller than the surface", 300, 201, 100, 50, 1, at(100, 75, 100, 50)},
         {"lower-left", 300, 201, 40, 60, 2, at(0, 141, 40, 60)},
+        {"lower-left, taller than the surface", 300, 201, 40, 250, 2, at(0, -49, 40, 250)},
         {"tiled, partial copies at the edges", 130, 50, 60, 20, 3,
          [](int x, int y) { return Gradient(x % 60, y % 20); }},
+        {"unknown mode: the colour alone", 50, 20, 10, 10, 7, at(0, 0, 0, 0)},
     };
     for (const Case& c : cases) {
         const std::string path = WritePicture(c.picW, c.picH, Gradient);

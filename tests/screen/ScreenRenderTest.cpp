@@ -98,41 +98,13 @@ TEST(ScreenRender, NearerObjectsAreDrawnOverFartherOnes) {
     EXPECT_TRUE(OvPixelsAre(stage.Pixels(), {{320, 240, kRed}})) << "after the move";
 }
 
-TEST(ScreenRender, BackgroundPicturesArePlacedByTheirMode) {
-    struct Case {
-        const char* name;
-        int width, height;  // window
-        int picW, picH;     // picture
-        int mode;
-        PixelFunction expected;
-    };
-    auto at = [](int left, int top, int w, int h) { return GradientAt(left, top, w, h, kGrey); };
-    const Case cases[] = {
-        {"centred", 300, 201, 100, 50, 1, at(100, 75, 100, 50)},
-        {"lower-left, taller than the window", 300, 201, 40, 250, 2, at(0, -49, 40, 250)},
-        {"tiled: six copies", 250, 100, 100, 60, 3,
-         [](int x, int y) { return Gradient(x % 100, y % 60); }},
-        {"unknown mode", 50, 20, 10, 10, 7, at(0, 0, 0, 0)},
-    };
-    for (const Case& c : cases) {
-        const std::string path = WritePicture(c.picW, c.picH, Gradient);
-        LoggedControl log;
-        COvMemoryWindow window(c.width, c.height);
-        COvScreen screen;
-        ASSERT_EQ(screen.Init(&log.control, &window, kGrey, path.c_str(), c.mode, 0), 0);
-        ASSERT_EQ(screen.ReDraw(), 0);
-        EXPECT_TRUE(OvPictureIs(OvPixelsOf(window), c.expected)) << c.name;
-        EXPECT_STREQ(screen.GetBackImage(), path.c_str());
-        std::remove(path.c_str());
-    }
-}
-
 TEST(ScreenRender, NewColourKeepsThePictureDecoded) {
     const std::string path = WritePicture(10, 10, Gradient);
     LoggedControl log;
     COvMemoryWindow window(40, 30);
     OpenScreen screen;
     ASSERT_EQ(screen.Init(&log.control, &window, kGrey, path.c_str(), 1, OV_BACK_RELEASE_IMAGE), 0);
+    EXPECT_STREQ(screen.GetBackImage(), path.c_str());
     EXPECT_TRUE(screen.Surface()->m_BackImage.IsEmpty());
     screen.SetBackColor(kBlue);
     EXPECT_FALSE(screen.Surface()->m_BackImage.IsEmpty());
