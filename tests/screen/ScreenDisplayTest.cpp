@@ -70,29 +70,8 @@ TEST(ScreenDisplay, OnScreenWindowMatchesTheMemoryWindow) {
     Show headless(&memory);
     Show shown(&onScreen);
 
-    // What the display shows, read until it matches the memory window (or time is up).
     const OvPixels expected = OvPixelsOf(memory);
-    std::vector<CPxRGB> onDisplay;
-    const OvPixels actual{kWidth, kHeight, [&onDisplay](int x, int y) {
-                              return onDisplay[static_cast<std::size_t>(y) * kWidth + x];
-                          }};
-    auto same = [&] {
-        for (int y = 0; y < kHeight; ++y) {
-            for (int x = 0; x < kWidth; ++x) {
-                if (!OvSameColour(actual.at(x, y), expected.at(x, y)))
-                    return false;
-            }
-        }
-        return true;
-    };
-    OvPumpUntil([&] {
-        return probe.ReadPixels(onScreen.GetNativeWindow(), 0, 0, kWidth, kHeight, onDisplay) ==
-                   0 &&
-               same();
-    });
-    ASSERT_EQ(onDisplay.size(), static_cast<std::size_t>(kWidth * kHeight))
-        << "cannot read the window";
-    EXPECT_TRUE(OvPictureIs(actual, expected.at));
+    EXPECT_TRUE(OvDisplayShowsPicture(probe, onScreen, expected.at));
     // Something besides the background was drawn: the square is centred at (132, 103).
     EXPECT_TRUE(OvPixelsAre(expected, {{132, 103, CPxRGB{200, 30, 30}}}));
 }

@@ -195,8 +195,9 @@ std::string SaveEvidence(const OvPixels& pixels, const Expectation& expected, in
     return "see " + actualPath + " and " + diffPath;
 }
 
+// Compares; on a failure, with evidence, says what differs and keeps the pictures.
 ::testing::AssertionResult Compare(const OvPixels& pixels, const Expectation& expected,
-                                   int tolerance, int outside) {
+                                   int tolerance, int outside, bool evidence) {
     constexpr int kShown = 5;
     int wrong = 0;
     std::string first;
@@ -219,6 +220,9 @@ std::string SaveEvidence(const OvPixels& pixels, const Expectation& expected, in
     if (wrong == 0 && outside == 0) {
         return ::testing::AssertionSuccess();
     }
+    if (!evidence) {
+        return ::testing::AssertionFailure();
+    }
     ::testing::AssertionResult failure = ::testing::AssertionFailure();
     if (outside > 0) {
         failure << outside << " checked pixel(s) outside the " << pixels.width << " x "
@@ -230,25 +234,36 @@ std::string SaveEvidence(const OvPixels& pixels, const Expectation& expected, in
     return failure << "\n  " << SaveEvidence(pixels, expected, tolerance);
 }
 
+// The listed checks as an expectation; counts those outside the picture.
+struct Listed {
+    Listed(const OvPixels& pixels, const std::vector<OvPixelCheck>& checks) {
+        for (const OvPixelCheck& check : checks) {
+            if (check.x < 0 || check.y < 0 || check.x >= pixels.width || check.y >= pixels.height) {
+                ++outside;
+            }
+            wanted[{check.x, check.y}] = check.colour;
+        }
+    }
+    Expectation At() const {
+        return [this](int x, int y) -> std::optional<CPxRGB> {
+            const auto it = wanted.find({x, y});
+            return it == wanted.end() ? std::nullopt : std::optional<CPxRGB>(it->second);
+        };
+    }
+    std::map<std::pair<int, int>, CPxRGB> wanted;
+    int outside = 0;
+};
+
+Expectation Everywhere(const std::function<CPxRGB(int x, int y)>& expected) {
+    return [&expected](int x, int y) { return std::optional<CPxRGB>(expected(x, y)); };
+}
+
 }  // namespace
 
 ::testing::AssertionResult OvPixelsAre(const OvPixels& pixels,
                                        const std::vector<OvPixelCheck>& checks, int tolerance) {
-    std::map<std::pair<int, int>, CPxRGB> wanted;
-    int outside = 0;
-    for (const OvPixelCheck& check : checks) {
-        if (check.x < 0 || check.y < 0 || check.x >= pixels.width || check.y >= pixels.height) {
-            ++outside;
-        }
-        wanted[{check.x, check.y}] = check.colour;
-    }
-    return Compare(
-        pixels,
-        [&wanted](int x, int y) -> std::optional<CPxRGB> {
-            const auto it = wanted.find({x, y});
-            return it == wanted.end() ? std::nullopt : std::optional<CPxRGB>(it->second);
-        },
-        tolerance, outside);
+    const Listed listed(pixels, checks);
+    return Compare(pixels, listed.At(), tolerance, listed.outside, true);
 }
 
 ::testing::AssertionResult OvPixelsAre(const OvPixels& pixels,
@@ -259,9 +274,17 @@ std::string SaveEvidence(const OvPixels& pixels, const Expectation& expected, in
 ::testing::AssertionResult OvPictureIs(const OvPixels& pixels,
                                        const std::function<CPxRGB(int x, int y)>& expected,
                                        int tolerance) {
-    return Compare(
-        pixels, [&expected](int x, int y) { return std::optional<CPxRGB>(expected(x, y)); },
-        tolerance, 0);
+    return Compare(pixels, Everywhere(expected), tolerance, 0, true);
+}
+
+bool OvPixelsMatch(const OvPixels& pixels, const std::vector<OvPixelCheck>& checks, int tolerance) {
+    const Listed listed(pixels, checks);
+    return Compare(pixels, listed.At(), tolerance, listed.outside, false);
+}
+
+bool OvPictureMatches(const OvPixels& pixels, const std::function<CPxRGB(int x, int y)>& expected,
+                      int tolerance) {
+    return Compare(pixels, Everywhere(expected), tolerance, 0, false);
 }
 
 // ---------------------------------------------------------------------------

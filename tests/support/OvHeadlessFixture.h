@@ -108,6 +108,13 @@ struct OvPixelCheck {
                                        const std::function<CPxRGB(int x, int y)>& expected,
                                        int tolerance = 0);
 
+// Whether the same checks pass, quietly (no message, no pictures): for polling a
+// picture that is still on its way.
+bool OvPixelsMatch(const OvPixels& pixels, const std::vector<OvPixelCheck>& checks,
+                   int tolerance = 0);
+bool OvPictureMatches(const OvPixels& pixels, const std::function<CPxRGB(int x, int y)>& expected,
+                      int tolerance = 0);
+
 // ---------------------------------------------------------------------------
 // Pumping
 // ---------------------------------------------------------------------------
