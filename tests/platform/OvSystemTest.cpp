@@ -122,7 +122,7 @@ TEST_F(TempDirTest, RefusesBadNamesAndMissingDirectories) {
 
     setenv("TMPDIR", (m_strDir + "/missing").c_str(), 1);
     path = "stale";
-    EXPECT_EQ(OvCreateTempFile("OvText", nullptr, path), -10001);
+    EXPECT_EQ(OvCreateTempFile("OvText", nullptr, path), OV_E_FILE);
     EXPECT_TRUE(path.empty());
 
     // A directory the process may not write to.
@@ -130,7 +130,7 @@ TEST_F(TempDirTest, RefusesBadNamesAndMissingDirectories) {
         const std::string locked = m_strDir + "/locked";
         ASSERT_EQ(mkdir(locked.c_str(), 0500), 0);
         setenv("TMPDIR", locked.c_str(), 1);
-        EXPECT_EQ(OvCreateTempFile("OvText", nullptr, path), -10001);
+        EXPECT_EQ(OvCreateTempFile("OvText", nullptr, path), OV_E_FILE);
     }
 }
 

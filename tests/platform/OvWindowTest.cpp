@@ -162,7 +162,7 @@ TEST_F(MemoryWindowTest, SnapshotIsAFaithfulPng) {
 
     EXPECT_EQ(window.SavePng(nullptr), OV_WND_E_ARGUMENT);
     EXPECT_EQ(window.SavePng(""), OV_WND_E_ARGUMENT);
-    EXPECT_EQ(window.SavePng("/nonexistent-dir/x.png"), -10001);
+    EXPECT_EQ(window.SavePng("/nonexistent-dir/x.png"), OV_E_FILE);
     COvMemoryWindow empty(0, 0);
     EXPECT_EQ(empty.SavePng("unused.png"), OV_WND_E_ARGUMENT);
 }
