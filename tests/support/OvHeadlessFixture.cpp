@@ -334,3 +334,11 @@ void OvHeadlessWindowTest::TearDown() {
     }
     return OvPixelsAre(OvPixelsOf(*m_pWindow), checks, tolerance);
 }
+
+::testing::AssertionResult OvHeadlessWindowTest::PictureIs(
+    const std::function<CPxRGB(int x, int y)>& expected, int tolerance) {
+    if (!m_pWindow) {
+        return ::testing::AssertionFailure() << "no window";
+    }
+    return OvPictureIs(OvPixelsOf(*m_pWindow), expected, tolerance);
+}

@@ -144,6 +144,8 @@ protected:
     ::testing::AssertionResult PixelIs(int x, int y, const CPxRGB& expected, int tolerance = 0);
     ::testing::AssertionResult PixelsAre(std::initializer_list<OvPixelCheck> checks,
                                          int tolerance = 0);
+    ::testing::AssertionResult PictureIs(const std::function<CPxRGB(int x, int y)>& expected,
+                                         int tolerance = 0);
 
     void TearDown() override;
 
