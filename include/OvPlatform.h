@@ -41,7 +41,7 @@ typedef OvDeviceContext* HDC;
 // A timer id. Ids handed out by SetTimer are unique in the process and fit in 32 bits.
 typedef std::uintptr_t OvTimerId;
 // A timer procedure: the timer's window (null for thread timers), OV_WM_TIMER, the
-// timer's id and GetTickCount() when it was called.
+// timer's id and the time the pump found it due, in GetTickCount's milliseconds.
 typedef void (*TIMERPROC)(HWND hWnd, unsigned int message, OvTimerId idEvent, unsigned int time);
 
 // A rectangle in pixels; right and bottom lie just outside.
