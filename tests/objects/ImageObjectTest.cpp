@@ -199,8 +199,8 @@ TEST_F(ImageObject, HandsOutASubstituteWhileLoadingAndAfterAFailedLoad) {
     log.control.UnLockData(data);
 
     int rc = OV_DATA_QUEUED;
-    ASSERT_TRUE(
-        OvPumpUntil([&] { return (rc = Ask(image, log.control, OV_SIZE(512, 512))) != 200; }));
+    ASSERT_TRUE(OvPumpUntil(
+        [&] { return (rc = Ask(image, log.control, OV_SIZE(512, 512))) != OV_DATA_QUEUED; }));
     EXPECT_EQ(rc, OV_DATA_FAILED);
     EXPECT_EQ(image.GetImage(OV_SIZE(512, 512), &data), OV_DATA_FAILED);
     ASSERT_NE(data, nullptr);
