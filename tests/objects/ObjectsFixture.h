@@ -79,7 +79,11 @@ struct Stage {
         screen.Exit();
         scene.Exit();
     }
-    std::string Pixel(int x, int y) const { return ovscreentest::PixelOf(window, x, y); }
+    std::string Pixel(int x, int y) const {
+        CPxRGB colour{-1, -1, -1};
+        window.GetPixel(x, y, colour);
+        return ovscreentest::Hex(colour);
+    }
     // Pumps until the window's pixel has the colour; false after the deadline.
     bool PumpUntilPixel(int x, int y, const CPxRGB& colour) {
         const std::string want = ovscreentest::Hex(colour);
