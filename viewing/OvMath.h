@@ -34,15 +34,6 @@ inline double Length(const COv3DPoint& a) {
     return std::sqrt(Dot(a, a));
 }
 
-// A sum or difference of pixel values, saturated at the int range.
-inline int ClampPixel(long long v) {
-    if (v > 2147483647LL)
-        return 2147483647;
-    if (v < -2147483648LL)
-        return -2147483647 - 1;
-    return static_cast<int>(v);
-}
-
 }  // namespace ov
 
 #endif
