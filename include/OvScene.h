@@ -13,6 +13,9 @@
 class COvCamera;
 class COvScene;
 class COvVirtualObject;
+namespace ov {
+class LifeWatch;
+}
 
 // Status codes of the scene objects.
 enum {
@@ -136,8 +139,9 @@ struct OV_EXPORT COvFrameStyle {
 class OV_EXPORT COvObject {
 public:
     COvObject();
-    // Copies every member, the scene pointer included; the scene does not list the
-    // copy, so removing the copy from that scene finds nothing.
+    // Copies every member but the scene pointer: a scene lists an object exactly when
+    // the object names it, so a copy starts in no scene, and an assignment leaves the
+    // target in its own scene (whose cameras it marks, as it may have moved).
     COvObject(const COvObject& other);
     COvObject& operator=(const COvObject& other);
 
@@ -161,7 +165,8 @@ public:
     virtual int SetFrame(const COvFrameStyle& frame);
     // Stores the pointer.
     virtual void SetUserData(void* userData);
-    // Stores the centre, raises OnObjectMoved and marks the scene's cameras.
+    // Stores the centre, marks the scene's cameras and raises OnObjectMoved (last, so
+    // that a listener may destroy the object).
     virtual void SetPos(const COv3DPoint& pos);
     // Adds delta to the centre; as SetPos otherwise.
     virtual void Move(const COv3DPoint& delta);
@@ -200,6 +205,11 @@ protected:
     void* m_pUserData;
     COvFrameStyle m_Frame;
     COvScene* m_pScene;
+
+private:
+    friend class ov::LifeWatch;
+    // The innermost operation watching for the object's destruction by a listener.
+    ov::LifeWatch* m_pLifeWatch;
 };
 
 // ===========================================================================

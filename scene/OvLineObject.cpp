@@ -3,6 +3,7 @@
 
 #include "OvScene.h"
 #include "OvVirtual.h"
+#include "foundation/OvLifeWatch.h"
 #include "viewing/OvMath.h"
 
 namespace {
@@ -62,15 +63,21 @@ void COvLineObject::SetLinePos(const COv3DPoint& start, const COv3DPoint& end) {
     const COv3DPoint mid = Midpoint(newStart, newEnd);
     m_StartPos = newStart;
     m_EndPos = newEnd;
-    if (length > 0.0) {
-        SetSize(COvSize3D{length, length});
-    } else {
-        // A point-like line is as small as one made so by Init: keeping the old size
-        // would break the square-of-length rule and let the camera show a line that
-        // has no extent.
-        m_Size = COvSize3D{0.0, 0.0};
-        if (m_pControl)
-            m_pControl->OnObjectResized(*this);
+    {
+        // A listener of the resize may destroy the line.
+        ov::LifeWatch watch(*this);
+        if (length > 0.0) {
+            SetSize(COvSize3D{length, length});
+        } else {
+            // A point-like line is as small as one made so by Init: keeping the old size
+            // would break the square-of-length rule and let the camera show a line that
+            // has no extent.
+            m_Size = COvSize3D{0.0, 0.0};
+            if (m_pControl)
+                m_pControl->OnObjectResized(*this);
+        }
+        if (watch.Gone())
+            return;
     }
     COvObject::SetPos(mid);
 }

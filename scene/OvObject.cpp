@@ -3,6 +3,7 @@
 
 #include "OvCamera.h"
 #include "OvScene.h"
+#include "foundation/OvLifeWatch.h"
 #include "viewing/OvMath.h"
 
 // ===========================================================================
@@ -19,12 +20,38 @@ COvObject::COvObject()
       m_nVisible(0),
       m_pUserData(nullptr),
       m_Frame{0, 0, {0, 0, 0}},
-      m_pScene(nullptr) {}
+      m_pScene(nullptr),
+      m_pLifeWatch(nullptr) {}
 
-COvObject::COvObject(const COvObject& other) = default;
-COvObject& COvObject::operator=(const COvObject& other) = default;
+COvObject::COvObject(const COvObject& other)
+    : m_pControl(other.m_pControl),
+      m_nOutScreen(other.m_nOutScreen),
+      m_nType(other.m_nType),
+      m_Size(other.m_Size),
+      m_Pos(other.m_Pos),
+      m_nSelected(other.m_nSelected),
+      m_nVisible(other.m_nVisible),
+      m_pUserData(other.m_pUserData),
+      m_Frame(other.m_Frame),
+      m_pScene(nullptr),
+      m_pLifeWatch(nullptr) {}
+
+COvObject& COvObject::operator=(const COvObject& other) {
+    m_pControl = other.m_pControl;
+    m_nOutScreen = other.m_nOutScreen;
+    m_nType = other.m_nType;
+    m_Size = other.m_Size;
+    m_Pos = other.m_Pos;
+    m_nSelected = other.m_nSelected;
+    m_nVisible = other.m_nVisible;
+    m_pUserData = other.m_pUserData;
+    m_Frame = other.m_Frame;
+    SceneUpdateOn();
+    return *this;
+}
 
 COvObject::~COvObject() {
+    ov::LifeWatch::Bury(m_pLifeWatch);
     if (m_pControl)
         m_pControl->OnObjectDeleting(*this);
     if (m_pScene) {
@@ -65,11 +92,11 @@ void COvObject::_RemoveScene() {
 }
 
 void COvObject::Exit() {
-    if (m_pScene) {
-        m_pScene->RemoveObject(this);
-        m_pScene = nullptr;
-    }
     m_nOutScreen = 0;
+    // The scene clears the scene pointer before it tells the listeners, who may
+    // destroy the object or place it elsewhere: nothing is touched after.
+    if (m_pScene)
+        m_pScene->RemoveObject(this);
 }
 
 // ===========================================================================
@@ -126,18 +153,19 @@ void COvObject::SetUserData(void* userData) {
 
 void COvObject::SetPos(const COv3DPoint& pos) {
     m_Pos = pos;
+    // Marked before the event: a listener may destroy the object inside it.
+    SceneUpdateOn();
     if (m_pControl)
         m_pControl->OnObjectMoved(*this);
-    SceneUpdateOn();
 }
 
 void COvObject::Move(const COv3DPoint& delta) {
     m_Pos.x += delta.x;
     m_Pos.y += delta.y;
     m_Pos.z += delta.z;
+    SceneUpdateOn();
     if (m_pControl)
         m_pControl->OnObjectMoved(*this);
-    SceneUpdateOn();
 }
 
 void COvObject::OutScreen() {}

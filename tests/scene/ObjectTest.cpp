@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+
 #include "tests/scene/SceneFixture.h"
 
 using ovtest::Journal;
@@ -91,21 +94,118 @@ TEST(Object, EventsOfTheSetters) {
     EXPECT_EQ(recommended.width, -1);
 }
 
-TEST(Object, CopyKeepsSceneButIsNotListed) {
+// An object is listed by a scene exactly when it names that scene: a copy starts in
+// no scene, and an assignment keeps the target's own membership.
+TEST(Object, CopiesStartOutsideAnyScene) {
     LoggedControl logged;
-    Journal journal(logged.control);
     COvScene scene;
     scene.Init(&logged.control);
+    COvScene other;
+    other.Init(&logged.control);
     PlainObject o;
-    o.Init(&logged.control, {0, 0, 0});
+    o.Init(&logged.control, {1, 2, 3});
     scene.AddObject(&o);
+
+    auto copy = std::make_unique<PlainObject>(o);
+    EXPECT_EQ(copy->GetScene(), nullptr);
+    EXPECT_EQ(copy->GetPos().z, 3.0);
+    PlainObject assigned;
+    assigned.Init(&logged.control, {0, 0, 0});
+    other.AddObject(&assigned);
+    assigned = o;
+    EXPECT_EQ(assigned.GetScene(), &other);
+    EXPECT_EQ(assigned.GetPos().z, 3.0);
+    PlainObject outside;
+    outside = o;
+    EXPECT_EQ(outside.GetScene(), nullptr);
+
     {
-        PlainObject copy(o);
-        EXPECT_EQ(copy.GetScene(), &scene);
-        journal.Take();
-        copy.Exit();  // not listed: nothing happens to the scene
-        EXPECT_TRUE(journal.Take().empty());
+        // A copy taken from an object of a scene that dies first.
+        COvScene brief;
+        brief.Init(&logged.control);
+        PlainObject member;
+        member.Init(&logged.control, {0, 0, 0});
+        brief.AddObject(&member);
+        copy = std::make_unique<PlainObject>(member);
     }
+    copy.reset();
+    assigned.Exit();
     EXPECT_EQ(scene.GetObjectList()->GetCount(), 1);
+    EXPECT_EQ(other.GetObjectList()->GetCount(), 0);
     EXPECT_EQ(o.GetScene(), &scene);
+}
+
+// A listener may destroy the object inside the move or resize event it raises.
+TEST(Object, ListenerMayDestroyTheObjectInItsOwnEvent) {
+    using Change = std::function<void(COvObject&)>;
+    const auto asLine = [](COvObject& o) -> COvLineObject& {
+        return static_cast<COvLineObject&>(o);
+    };
+    struct Case {
+        const char* name;
+        bool line;
+        const char* when;
+        Change change;
+    };
+    const Case cases[] = {
+        {"SetPos", false, "moved:o",
+         [](COvObject& o) {
+             o.SetPos({1, 1, 1});
+         }},
+        {"Move", false, "moved:o",
+         [](COvObject& o) {
+             o.Move({1, 1, 1});
+         }},
+        {"line SetPos", true, "moved:o",
+         [](COvObject& o) {
+             o.SetPos({1, 1, 1});
+         }},
+        {"line Move", true, "moved:o",
+         [](COvObject& o) {
+             o.Move({1, 1, 1});
+         }},
+        {"SetLinePos, resized", true, "resized:o",
+         [&](COvObject& o) {
+             asLine(o).SetLinePos({0, 0, 0}, {3, 4, 0});
+         }},
+        {"SetLinePos, moved", true, "moved:o",
+         [&](COvObject& o) {
+             asLine(o).SetLinePos({0, 0, 0}, {3, 4, 0});
+         }},
+        {"MoveEndPos, resized", true, "resized:o",
+         [&](COvObject& o) {
+             asLine(o).MoveEndPos({1, 0, 0});
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoggedControl logged;
+        Journal journal(logged.control);
+        COvScene scene;
+        scene.Init(&logged.control);
+        COvCamera cam;
+        cam.Init(&logged.control, {0, 0, -300}, {0, 0, 1}, {0, 1, 0}, 0, 2000);
+        scene.AddCamera(&cam);
+        std::unique_ptr<COvObject> o;
+        if (c.line) {
+            auto line = std::make_unique<COvLineObject>();
+            line->Init(&logged.control, {0, 0, 0}, {30, 40, 0}, ovtest::Style(1), 0, 1, nullptr);
+            o = std::move(line);
+        } else {
+            auto plain = std::make_unique<PlainObject>();
+            plain->Init(&logged.control, {0, 0, 0});
+            o = std::move(plain);
+        }
+        journal.Name(o.get(), "o");
+        scene.AddObject(o.get());
+        journal.onEvent = [&](const std::string& event) {
+            if (event == c.when)
+                o.reset();
+        };
+        cam.CameraUpdateOn(0);
+        c.change(*o);
+        EXPECT_EQ(o, nullptr);
+        EXPECT_EQ(scene.GetObjectList()->GetCount(), 0);
+        EXPECT_EQ(cam.IsUpdated(), 1);
+    }
 }
