@@ -12,6 +12,9 @@ class COvScene;
 class COvScreen;
 class COvObject;
 class COvVirtualObject;
+namespace ov {
+class LifeWatch;
+}
 
 // Status codes of the camera and the transformation.
 enum {
@@ -198,6 +201,9 @@ private:
     // Virtual objects withdrawn from their object: a screen may still hold them
     // until its next canvas update, so they live until this camera's next update.
     CPtrList m_RetiredObjects;
+    friend class ov::LifeWatch;
+    // The innermost operation watching for the camera's destruction by a listener.
+    ov::LifeWatch* m_pLifeWatch;
 };
 
 #endif

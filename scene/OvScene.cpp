@@ -1,6 +1,7 @@
 // COvScene: the container that ties objects to cameras.
 #include "OvScene.h"
 #include "OvCamera.h"
+#include "foundation/OvLifeWatch.h"
 #include "viewing/OvMath.h"
 #include "viewing/OvScreenLink.h"
 
@@ -30,8 +31,14 @@ int COvScene::Init(COvControl* control) {
 void COvScene::AddObject(COvObject* obj) {
     if (obj == nullptr || obj->GetScene() == this)
         return;
-    if (obj->GetScene())
-        obj->GetScene()->RemoveObject(obj);
+    if (COvScene* previous = obj->GetScene()) {
+        ov::LifeWatch watch(*obj);
+        previous->RemoveObject(obj);
+        // The listeners of the removal may have destroyed the object or placed it in a
+        // scene themselves (this one included): what they did stands.
+        if (watch.Gone() || obj->GetScene() != nullptr)
+            return;
+    }
     m_Objects.AddTail(obj);
     SceneUpdateOn(1);
     obj->_SetScene(this);
@@ -45,13 +52,13 @@ void COvScene::RemoveObject(COvObject* obj) {
         return;
     obj->_RemoveScene();
     m_Objects.RemoveAt(pos);
-    // NOTE: the cameras let go of the object before anyone hears of the removal: a
+    // NOTE: the scene is done with the object before anyone hears of the removal: a
     // listener may well destroy the object inside its callback.
     for (POSITION p = m_Cameras.GetHeadPosition(); p;)
         m_Cameras.GetNext(p)->_RemoveObject(obj);
+    SceneUpdateOn(1);
     if (m_pControl)
         m_pControl->OnObjectRemoved(*this, *obj);
-    SceneUpdateOn(1);
 }
 
 void COvScene::RemoveAllObjects() {
@@ -76,8 +83,13 @@ void COvScene::RemoveAllObjects() {
 void COvScene::AddCamera(COvCamera* cam) {
     if (cam == nullptr || cam->GetScene() == this)
         return;
-    if (cam->GetScene())
-        cam->GetScene()->RemoveCamera(cam);
+    if (COvScene* previous = cam->GetScene()) {
+        ov::LifeWatch watch(*cam);
+        previous->RemoveCamera(cam);
+        // As for objects: a listener's destruction or placement of the camera stands.
+        if (watch.Gone() || cam->GetScene() != nullptr)
+            return;
+    }
     m_Cameras.AddTail(cam);
     cam->_SetScene(this);
     if (m_pControl)

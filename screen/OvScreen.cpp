@@ -9,6 +9,7 @@
 #include "OvCamera.h"
 #include "OvScene.h"
 #include "OvVirtual.h"
+#include "foundation/OvLifeWatch.h"
 #include "screen/OvImageDraw.h"
 
 namespace {
@@ -102,10 +103,16 @@ void COvScreen::Exit() {
 void COvScreen::AddCamera(COvCamera* camera) {
     if (camera == nullptr || m_Cameras.Find(camera) != nullptr)
         return;
-    StopTimer();
     COvScreen* previous = camera->GetScreen();
-    if (previous != nullptr && previous != this)
+    if (previous != nullptr && previous != this) {
+        ov::LifeWatch watch(*camera);
         previous->RemoveCamera(camera);
+        // The listeners of the removal may have destroyed the camera or put it on a
+        // screen themselves (this one included): what they did stands.
+        if (watch.Gone() || camera->GetScreen() != nullptr)
+            return;
+    }
+    StopTimer();
     m_bCameraChanged = 1;
     m_Cameras.AddTail(camera);
     camera->_AddScreen(this);

@@ -2,6 +2,7 @@
 #include "OvCamera.h"
 
 #include "OvScene.h"
+#include "foundation/OvLifeWatch.h"
 #include "viewing/OvMath.h"
 #include "viewing/OvProjection.h"
 #include "viewing/OvScreenLink.h"
@@ -42,9 +43,11 @@ COvCamera::COvCamera()
       m_pTransformation(nullptr),
       m_nRange(2000),
       m_bUpdated(0),
-      m_RetiredObjects(10) {}
+      m_RetiredObjects(10),
+      m_pLifeWatch(nullptr) {}
 
 COvCamera::~COvCamera() {
+    ov::LifeWatch::Bury(m_pLifeWatch);
     COvCamera::Exit();
 }
 
@@ -54,13 +57,18 @@ int COvCamera::IsObjectVisible(const COvSize&, const CPx2DPoint&, const COvSize&
 
 void COvCamera::Exit() {
     ReleaseTransformation();
+    // The scene and the screen unbind the camera before they tell the listeners, who
+    // may destroy it.
+    ov::LifeWatch watch(*this);
     if (m_pScene) {
         m_pScene->RemoveCamera(this);
-        m_pScene = nullptr;
+        if (watch.Gone())
+            return;
     }
     if (m_pScreen) {
         ov::ScreenRemoveCamera(m_pScreen, this);
-        m_pScreen = nullptr;
+        if (watch.Gone())
+            return;
     }
     RemoveVirtualObject();
 }
@@ -112,8 +120,12 @@ void COvCamera::_RemoveScene() {
 }
 
 void COvCamera::_AddScreen(COvScreen* screen) {
-    if (m_pScreen && m_pScreen != screen)
+    if (m_pScreen && m_pScreen != screen) {
+        ov::LifeWatch watch(*this);
         ov::ScreenRemoveCamera(m_pScreen, this);
+        if (watch.Gone())
+            return;
+    }
     m_pScreen = screen;
     m_bUpdated = 1;
 }

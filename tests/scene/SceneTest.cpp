@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "tests/scene/SceneFixture.h"
@@ -216,4 +217,63 @@ TEST(ListBase, OwnershipAndCopies) {
     COvObjectList empty(nullptr);
     EXPECT_EQ(empty.GetCount(), 0);
     EXPECT_EQ(empty.Begin(), nullptr);
+}
+
+// Moving an object or a camera into scene B raises its removal from scene A first; a
+// listener may destroy it there, or add it to B itself.
+TEST(Scene, ListenerMayDestroyOrPlaceWhatMovesBetweenScenes) {
+    struct Case {
+        const char* name;
+        bool camera;
+        bool destroy;  // else the listener adds it to B itself
+    };
+    const Case cases[] = {
+        {"object destroyed", false, true},
+        {"object added by the listener", false, false},
+        {"camera destroyed", true, true},
+        {"camera added by the listener", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SceneSetup s;
+        auto object = std::make_unique<PlainObject>();
+        object->Init(&s.logged.control, {0, 0, 0});
+        auto camera = std::make_unique<COvCamera>();
+        camera->Init(&s.logged.control, {0, 0, -300}, {0, 0, 1}, {0, 1, 0}, 0, 2000);
+        s.journal.Name(object.get(), "o");
+        s.journal.Name(camera.get(), "c");
+        s.a.AddObject(object.get());
+        s.a.AddCamera(camera.get());
+        const std::string trigger = c.camera ? "cameraRemoved:A:c" : "removed:A:o";
+        s.journal.onEvent = [&](const std::string& event) {
+            if (event != trigger)
+                return;
+            if (c.destroy && c.camera)
+                camera.reset();
+            else if (c.destroy)
+                object.reset();
+            else if (c.camera)
+                s.b.AddCamera(camera.get());
+            else
+                s.b.AddObject(object.get());
+        };
+        s.journal.Take();
+        if (c.camera)
+            s.b.AddCamera(camera.get());
+        else
+            s.b.AddObject(object.get());
+        s.journal.onEvent = nullptr;
+
+        const int listed =
+            c.camera ? s.b.GetCameraList()->GetCount() : s.b.GetObjectList()->GetCount();
+        EXPECT_EQ(listed, c.destroy ? 0 : 1);
+        const std::string added = c.camera ? "cameraAdded:B:c" : "added:B:o";
+        const auto events = s.journal.Take();
+        EXPECT_EQ(std::count(events.begin(), events.end(), added), c.destroy ? 0 : 1);
+        // Whatever is left is listed once: destroying it leaves B with nothing.
+        object.reset();
+        camera.reset();
+        EXPECT_EQ(s.b.GetObjectList()->GetCount() + s.b.GetCameraList()->GetCount(), 0);
+        s.b.Update();
+    }
 }
