@@ -33,7 +33,9 @@ enum {
 // pixels (y down, origin top-left). The rigid part is done here; a subclass does the
 // projection. Owned by one camera, which releases it with Free.
 //
-// Before it has received a screen the transformation takes the canvas centre to be
+// The screen is always the one the owning camera is on now: it follows the camera
+// from screen to screen, and is none once the camera leaves its screen (or the screen
+// exits or dies). Without a screen the transformation takes the canvas centre to be
 // (0, 0), so centred and canvas coordinates differ only in the direction of y.
 class OV_EXPORT COvTransformation {
 public:
@@ -86,6 +88,8 @@ protected:
     COvScreen* m_pScreen;
 
 private:
+    // The owning camera keeps m_pScreen on its own screen.
+    friend class COvCamera;
     CPx2DPoint Centre() const;
 };
 
@@ -170,7 +174,8 @@ public:
     // The transformation, refreshed with the current frame and screen; not owned by
     // the caller. Null after Exit or before Init.
     COvTransformation* GetTransformation();
-    // Takes t (the camera frees it); 0, or -1 for null.
+    // Takes t (the camera frees it; t now follows the camera's screen); 0, or -1 for
+    // null.
     int SetTransformation(COvTransformation* t);
     // A new transformation of that kind (3: target perspective; else perspective);
     // 0, or -1 keeping the current one.
@@ -184,6 +189,8 @@ private:
     int IsView(const COv3DPoint& q, const CPx2DPoint& p, const COvSize& size);
     void RemoveVirtualObject();
     void ReleaseTransformation();
+    // Points the transformation at the camera's current screen (or none).
+    void FollowScreen();
     void Retire(bool all, const COvObject* object);
 
     COvControl* m_pControl;

@@ -103,6 +103,13 @@ void COvCamera::ReleaseTransformation() {
     m_pTransformation = nullptr;
 }
 
+void COvCamera::FollowScreen() {
+    // NOTE: not through SetCamera, which keeps the last screen when given none: a
+    // screen the camera left may be gone, and its centre is no longer this view's.
+    if (m_pTransformation)
+        m_pTransformation->m_pScreen = m_pScreen;
+}
+
 // ===========================================================================
 // Binding
 // ===========================================================================
@@ -127,11 +134,13 @@ void COvCamera::_AddScreen(COvScreen* screen) {
             return;
     }
     m_pScreen = screen;
+    FollowScreen();
     m_bUpdated = 1;
 }
 
 void COvCamera::_RemoveScreen() {
     m_pScreen = nullptr;
+    FollowScreen();
 }
 
 void COvCamera::_RemoveObject(COvObject* object) {
@@ -248,6 +257,7 @@ int COvCamera::SetTransformation(COvTransformation* t) {
     if (t != m_pTransformation)
         ReleaseTransformation();
     m_pTransformation = t;
+    FollowScreen();
     m_nTransKind = -1;
     return 0;
 }
@@ -258,6 +268,7 @@ int COvCamera::SetTransformation(int kind) {
         return -1;
     ReleaseTransformation();
     m_pTransformation = t;
+    FollowScreen();
     m_nTransKind = kind;
     return 0;
 }
