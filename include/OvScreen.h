@@ -165,6 +165,8 @@ private:
     // The window timer's procedure: finds the screen of the timer and updates it.
     static void TimerProc(HWND hWnd, unsigned int message, OvTimerId id, unsigned int time);
 
+    // The top-left corner of the object's box: its centre less GetObjectOffset.
+    CPx2DPoint TopLeftOf(const COvVirtualObject* object);
     int DrawObject(COvVirtualObject* object);
     int IsScreenUpdated();
     void ObjectMerge();

@@ -7,6 +7,7 @@
 #include "OvScene.h"
 #include "OvScreen.h"
 #include "OvVirtual.h"
+#include "foundation/OvNumeric.h"
 #include "screen/OvImageDraw.h"
 
 namespace {
@@ -160,11 +161,17 @@ void COvScreen::RefreshDisplayed() {
     }
 }
 
-int COvScreen::DrawObject(COvVirtualObject* object) {
+CPx2DPoint COvScreen::TopLeftOf(const COvVirtualObject* object) {
     CPx2DPoint offset{0, 0};
     GetObjectOffset(&object->GetSize(), offset);
+    // In 64 bits: a subclass's offset may reach anywhere in the int range.
     const CPx2DPoint& centre = object->Get2DPoint();
-    return object->Draw(GetCanvas(), OV_2DPOINT(centre.x - offset.x, centre.y - offset.y));
+    return OV_2DPOINT(ov::ClampPixel(static_cast<long long>(centre.x) - offset.x),
+                      ov::ClampPixel(static_cast<long long>(centre.y) - offset.y));
+}
+
+int COvScreen::DrawObject(COvVirtualObject* object) {
+    return object->Draw(GetCanvas(), TopLeftOf(object));
 }
 
 // ---------------------------------------------------------------------------
@@ -175,10 +182,7 @@ bool COvScreen::ShownBox(const COvVirtualObject* object, CPx2DPoint& topLeft, CO
     if (!object->IsShown())
         return false;
     size = object->GetSize();
-    CPx2DPoint offset{0, 0};
-    GetObjectOffset(&size, offset);
-    const CPx2DPoint& centre = object->Get2DPoint();
-    topLeft = OV_2DPOINT(centre.x - offset.x, centre.y - offset.y);
+    topLeft = TopLeftOf(object);
     return true;
 }
 
@@ -212,11 +216,8 @@ int COvScreen::GetDisplayedObject(int index, COvObject*& object, CPx2DPoint* pos
         return -1;
     const COvVirtualObject* entry = m_ppDisplayed[static_cast<std::size_t>(index)];
     object = entry->GetObject();
-    CPx2DPoint offset{0, 0};
-    GetObjectOffset(&entry->GetSize(), offset);
-    if (pos != nullptr) {
-        *pos = OV_2DPOINT(entry->Get2DPoint().x - offset.x, entry->Get2DPoint().y - offset.y);
-    }
+    if (pos != nullptr)
+        *pos = TopLeftOf(entry);
     if (size != nullptr)
         *size = entry->GetSize();
     return 0;

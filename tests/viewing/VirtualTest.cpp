@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <sstream>
+
 #include "OvPlatform.h"
 #include "OvScreen.h"
 #include "Pixmere.h"
@@ -175,4 +178,43 @@ TEST(VirtualObject, FrameAndDetachedState) {
     blank.GetPixel(6, 7, c);
     EXPECT_EQ(c.r, 0);
     vo->Free();
+}
+
+// A box whose projected size saturated at the int range: its far corner lies beyond
+// the int range, and the frame shows on the canvas as the near bands only.
+TEST(VirtualObject, FrameOfASaturatedBox) {
+    LoggedControl logged;
+    ovtest::PlainObject o;
+    o.Init(&logged.control, {0, 0, 0});
+    o.SetFrame(COvFrameStyle{0, 2, {255, 0, 0}});
+    const int kMax = std::numeric_limits<int>::max();
+    struct Case {
+        CPx2DPoint topLeft;
+        const char* red;    // pixels of the bands
+        const char* black;  // pixels inside the box
+    };
+    const Case cases[] = {
+        {{5, 5}, "5,5 6,19 19,6", "7,7 19,19"},
+        {{kMax - 1, 5}, "", "0,5 19,19"},
+    };
+    for (const Case& c : cases) {
+        COvVirtualObject* vo = o.MakeVirtualObject();
+        ASSERT_EQ(
+            vo->Init(&logged.control, nullptr, &o, {0, 0, 5}, {0, 0}, {kMax, kMax}, 2, nullptr), 0);
+        CPxImageData24 image;
+        ASSERT_EQ(image.NewImage(20, 20), 0);
+        CPxCanvas24 canvas(&image);
+        EXPECT_EQ(vo->Draw(&canvas, c.topLeft), 0);
+        vo->Free();
+        for (const auto& [pixels, red] : {std::pair{c.red, 255}, std::pair{c.black, 0}}) {
+            std::istringstream in(pixels);
+            int x = 0, y = 0;
+            char comma = 0;
+            while (in >> x >> comma >> y) {
+                CPxRGB px{};
+                image.GetPixel(x, y, px);
+                EXPECT_EQ(px.r, red) << x << "," << y;
+            }
+        }
+    }
 }
