@@ -38,6 +38,11 @@ enum {
 // exits or dies). Without a screen the transformation takes the canvas centre to be
 // (0, 0), so centred and canvas coordinates differ only in the direction of y.
 class OV_EXPORT COvTransformation {
+protected:
+    // Users never delete a transformation: they call Free. (Declared first: it holds
+    // the first slot of the virtual table, ahead of Free.)
+    virtual ~COvTransformation();
+
 public:
     explicit COvTransformation(COvControl* control);
     COvTransformation(const COvTransformation& other);
@@ -73,9 +78,6 @@ public:
     int GetViewVector(COv3DPoint* v) const;
 
 protected:
-    // Users never delete a transformation: they call Free.
-    virtual ~COvTransformation();
-
     // Centred to canvas coordinates and back; -10005 for a null output.
     int GetScreenToCanvas(CPx2DPoint centred, CPx2DPoint* canvas) const;
     int GetCanvasToScreen(CPx2DPoint canvas, CPx2DPoint* centred) const;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <random>
 
 #include "tests/scene/SceneFixture.h"
@@ -225,4 +227,25 @@ TEST(Transformation, SetCameraNeedsScreen) {
     EXPECT_EQ(t.GetViewVector(&view), 0);
     EXPECT_EQ(pos.z, -300.0);  // the frame stays
     EXPECT_EQ(view.z, 1.0);
+}
+
+// Clients compiled against the library call a transformation through these slots.
+TEST(Transformation, VirtualSlotOrder) {
+#if defined(__x86_64__) || defined(__i386__)
+    // Under the Itanium C++ ABI a pointer to a virtual member holds one more than the
+    // slot's offset in the table; a virtual destructor takes two slots.
+    const auto slot = [](auto member) {
+        std::ptrdiff_t raw = 0;
+        std::memcpy(&raw, &member, sizeof raw);
+        return (raw - 1) / static_cast<std::ptrdiff_t>(sizeof(void*));
+    };
+    EXPECT_EQ(slot(&COvTransformation::Free), 2);  // after the destructor
+    EXPECT_EQ(slot(&COvTransformation::CameraToScreen), 3);
+    EXPECT_EQ(slot(&COvTransformation::ScreenToCamera), 4);
+    EXPECT_EQ(slot(&COvTransformation::GetSize), 5);
+    EXPECT_EQ(slot(&COvTransformation::SetProperty), 6);
+    EXPECT_EQ(slot(&COvTransformation::GetProperty), 7);
+#else
+    GTEST_SKIP() << "slot offsets are read the Itanium way";
+#endif
 }
