@@ -283,7 +283,8 @@ struct OV_EXPORT COvLineStyle {
 };
 
 // A straight segment between two scene points. Its centre is always the midpoint
-// and its size the square of the segment's length.
+// and its size the square of the segment's length, except after a reshape to a single
+// point: that size is refused, and the line keeps the size it had.
 class OV_EXPORT COvLineObject : public COvObject {
 public:
     COvLineObject();
@@ -305,13 +306,18 @@ public:
     const COv3DPoint& GetStartPos() const { return m_StartPos; }
     const COv3DPoint& GetEndPos() const { return m_EndPos; }
     void GetLinePos(COv3DPoint& start, COv3DPoint& end) const;
-    // Sets both end points; the centre and size follow (OnObjectResized and
-    // OnObjectMoved). Either argument may be one of the object's own members.
+    // Sets both end points; the size follows through SetSize (OnObjectResized), then
+    // the centre (OnObjectMoved). Equal points keep the previous size (SetSize refuses
+    // it with OV_OBJECT_BAD_SIZE, logged) and move the centre to that point. Either
+    // argument may be one of the object's own members.
     void SetLinePos(const COv3DPoint& start, const COv3DPoint& end);
     void SetStartPos(const COv3DPoint& start);
     void SetEndPos(const COv3DPoint& end);
-    // Shifts one end point by delta; the other stays.
+    // Shifts the start point by delta; the end point stays.
     void MoveStartPos(const COv3DPoint& delta);
+    // Sets the end point to the START point plus delta (not the old end point plus
+    // delta): on the line from (0, 0, 0) to (30, 40, 0), MoveEndPos((1, 0, 0)) gives
+    // the end point (1, 0, 0), the centre (0.5, 0, 0) and the size (1, 1).
     void MoveEndPos(const COv3DPoint& delta);
 
     const COvLineStyle& GetStyle() const { return m_Style; }

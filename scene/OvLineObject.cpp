@@ -64,18 +64,10 @@ void COvLineObject::SetLinePos(const COv3DPoint& start, const COv3DPoint& end) {
     m_StartPos = newStart;
     m_EndPos = newEnd;
     {
-        // A listener of the resize may destroy the line.
+        // A listener of the resize may destroy the line. Equal points are refused by
+        // SetSize (logged), and the line keeps its previous size.
         ov::LifeWatch watch(*this);
-        if (length > 0.0) {
-            SetSize(COvSize3D{length, length});
-        } else {
-            // A point-like line is as small as one made so by Init: keeping the old size
-            // would break the square-of-length rule and let the camera show a line that
-            // has no extent.
-            m_Size = COvSize3D{0.0, 0.0};
-            if (m_pControl)
-                m_pControl->OnObjectResized(*this);
-        }
+        SetSize(COvSize3D{length, length});
         if (watch.Gone())
             return;
     }
@@ -95,7 +87,7 @@ void COvLineObject::MoveStartPos(const COv3DPoint& delta) {
 }
 
 void COvLineObject::MoveEndPos(const COv3DPoint& delta) {
-    SetLinePos(m_StartPos, ov::Add(m_EndPos, delta));
+    SetLinePos(m_StartPos, ov::Add(m_StartPos, delta));
 }
 
 void COvLineObject::SetPos(const COv3DPoint& pos) {

@@ -99,13 +99,13 @@ TEST(Line, EveryReshapeKeepsTheInvariant) {
          },
          {1, 0, 0},
          {30, 40, 0}},
-        // The end point moves from where it is, as the start point does.
+        // The end point is set relative to the start point, not moved from where it is.
         {"MoveEndPos",
          [](COvLineObject& l) {
              l.MoveEndPos({1, 0, 0});
          },
          {0, 0, 0},
-         {31, 40, 0}},
+         {1, 0, 0}},
         {"SetStartPos",
          [](COvLineObject& l) {
              l.SetStartPos({0, 40, 0});
@@ -122,13 +122,6 @@ TEST(Line, EveryReshapeKeepsTheInvariant) {
          [](COvLineObject& l) { l.SetLinePos(l.GetEndPos(), l.GetStartPos()); },
          {30, 40, 0},
          {0, 0, 0}},
-        // A point-like line is as small as one made so from the start.
-        {"SetLinePos to one point",
-         [](COvLineObject& l) {
-             l.SetLinePos({7, 7, 7}, {7, 7, 7});
-         },
-         {7, 7, 7},
-         {7, 7, 7}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -139,6 +132,22 @@ TEST(Line, EveryReshapeKeepsTheInvariant) {
         ExpectPoint(line.GetEndPos(), c.end.x, c.end.y, c.end.z);
         ExpectInvariant(line);
     }
+}
+
+// Reshaped to one point, a line keeps its size (the size is refused and logged) and
+// only moves.
+TEST(Line, ReshapeToOnePointKeepsTheSize) {
+    LoggedControl logged;
+    Journal journal(logged.control);
+    COvLineObject line;
+    journal.Name(&line, "l");
+    ASSERT_EQ(line.Init(&logged.control, {0, 0, 0}, {30, 40, 0}, Style(1), 0, 1, nullptr), 0);
+    line.SetLinePos({7, 7, 7}, {7, 7, 7});
+    ExpectPoint(line.GetPos(), 7, 7, 7);
+    EXPECT_EQ(line.GetSize().width, 50.0);
+    EXPECT_EQ(line.GetSize().height, 50.0);
+    EXPECT_EQ(logged.Count("COvObject", "SetSize", OV_OBJECT_BAD_SIZE), 1);
+    EXPECT_EQ(journal.Take(), std::vector<std::string>{"moved:l"});
 }
 
 TEST(Line, ReshapeEventsAndCameraMarks) {
