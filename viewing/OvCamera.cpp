@@ -4,7 +4,7 @@
 #include "OvScene.h"
 #include "foundation/OvLifeWatch.h"
 #include "viewing/OvMath.h"
-#include "viewing/OvProjection.h"
+#include "viewing/OvPerspective.h"
 #include "viewing/OvScreenLink.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "tests/scene/SceneFixture.h"
 #include "viewing/OvMath.h"
-#include "viewing/OvProjection.h"
+#include "viewing/OvPerspective.h"
 
 using ovtest::LoggedControl;
 

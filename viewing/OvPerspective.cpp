@@ -1,5 +1,5 @@
 // COvPerspective and COvTargetPerspective: the projection onto the canvas.
-#include "viewing/OvProjection.h"
+#include "viewing/OvPerspective.h"
 
 #include <cstring>
 #include <new>
