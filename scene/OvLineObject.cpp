@@ -4,15 +4,7 @@
 #include "OvScene.h"
 #include "OvVirtual.h"
 #include "foundation/OvLifeWatch.h"
-#include "viewing/OvMath.h"
-
-namespace {
-
-COv3DPoint Midpoint(const COv3DPoint& a, const COv3DPoint& b) {
-    return {(a.x + b.x) * 0.5, (a.y + b.y) * 0.5, (a.z + b.z) * 0.5};
-}
-
-}  // namespace
+#include "foundation/OvVector.h"
 
 COvLineObject::COvLineObject()
     : m_StartPos{0.0, 0.0, 0.0}, m_EndPos{0.0, 0.0, 0.0}, m_Style{1, {0, 0, 0}, 0, 0, 0} {}
@@ -27,10 +19,10 @@ COvLineObject::~COvLineObject() {
 int COvLineObject::Init(COvControl* control, const COv3DPoint& start, const COv3DPoint& end,
                         const COvLineStyle& style, int selected, int visible, void* userData) {
     if (control == nullptr)
-        return ov::kNullControl;
+        return OV_E_NULL_CONTROL;
     m_pControl = control;
     const double length = ov::Length(ov::Sub(start, end));
-    const COv3DPoint mid = Midpoint(start, end);
+    const COv3DPoint mid = ov::Midpoint(start, end);
     m_StartPos = start;
     m_EndPos = end;
     m_Pos = mid;
@@ -60,7 +52,7 @@ void COvLineObject::SetLinePos(const COv3DPoint& start, const COv3DPoint& end) {
     const COv3DPoint newStart = start;
     const COv3DPoint newEnd = end;
     const double length = ov::Length(ov::Sub(newStart, newEnd));
-    const COv3DPoint mid = Midpoint(newStart, newEnd);
+    const COv3DPoint mid = ov::Midpoint(newStart, newEnd);
     m_StartPos = newStart;
     m_EndPos = newEnd;
     {

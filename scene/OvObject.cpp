@@ -4,7 +4,7 @@
 #include "OvCamera.h"
 #include "OvScene.h"
 #include "foundation/OvLifeWatch.h"
-#include "viewing/OvMath.h"
+#include "foundation/OvNumeric.h"
 
 // ===========================================================================
 // Life
@@ -64,7 +64,7 @@ COvObject::~COvObject() {
 int COvObject::Init(COvControl* control, int type, COv3DPoint pos, COvSize3D size, int selected,
                     int visible, void* userData, COvFrameStyle frame) {
     if (control == nullptr)
-        return ov::kNullControl;
+        return OV_E_NULL_CONTROL;
     m_pControl = control;
     m_nOutScreen = 0;
     if (frame.m_nWidth < 0) {

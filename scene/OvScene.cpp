@@ -1,9 +1,8 @@
 // COvScene: the container that ties objects to cameras.
 #include "OvScene.h"
 #include "OvCamera.h"
+#include "OvScreen.h"
 #include "foundation/OvLifeWatch.h"
-#include "viewing/OvMath.h"
-#include "viewing/OvScreenLink.h"
 
 COvScene::COvScene()
     : m_pControl(nullptr),
@@ -19,7 +18,7 @@ COvScene::~COvScene() {
 
 int COvScene::Init(COvControl* control) {
     if (control == nullptr)
-        return ov::kNullControl;
+        return OV_E_NULL_CONTROL;
     m_pControl = control;
     return 0;
 }
@@ -133,7 +132,8 @@ void COvScene::Update() {
     for (POSITION p = m_Cameras.GetHeadPosition(); p;) {
         COvCamera* cam = m_Cameras.GetNext(p);
         cam->UpdateObject();
-        ov::ScreenUpdate(cam->GetScreen());
+        if (COvScreen* screen = cam->GetScreen())
+            screen->Update();
     }
 }
 

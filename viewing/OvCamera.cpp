@@ -2,10 +2,10 @@
 #include "OvCamera.h"
 
 #include "OvScene.h"
+#include "OvScreen.h"
 #include "foundation/OvLifeWatch.h"
-#include "viewing/OvMath.h"
+#include "foundation/OvVector.h"
 #include "viewing/OvPerspective.h"
-#include "viewing/OvScreenLink.h"
 
 namespace {
 
@@ -20,8 +20,8 @@ bool IsUsable(double length) {
 
 int Degenerate(COvControl* control, const char* operation) {
     if (control)
-        control->Logput("COvCamera", operation, ov::kDegenerate, "", 1);
-    return ov::kDegenerate;
+        control->Logput("COvCamera", operation, OV_E_DEGENERATE, "", 1);
+    return OV_E_DEGENERATE;
 }
 
 }  // namespace
@@ -66,7 +66,7 @@ void COvCamera::Exit() {
             return;
     }
     if (m_pScreen) {
-        ov::ScreenRemoveCamera(m_pScreen, this);
+        m_pScreen->RemoveCamera(this);
         if (watch.Gone())
             return;
     }
@@ -77,7 +77,7 @@ int COvCamera::Init(COvControl* control, const COv3DPoint& pos, const COv3DPoint
                     const COv3DPoint& upward, int kind, unsigned int range) {
     Exit();
     if (control == nullptr)
-        return ov::kNullControl;
+        return OV_E_NULL_CONTROL;
     m_pControl = control;
     if (range == 0) {
         m_pControl->Logput("COvCamera", "Init", OV_CAMERA_BAD_RANGE, "0", 1);
@@ -129,7 +129,7 @@ void COvCamera::_RemoveScene() {
 void COvCamera::_AddScreen(COvScreen* screen) {
     if (m_pScreen && m_pScreen != screen) {
         ov::LifeWatch watch(*this);
-        ov::ScreenRemoveCamera(m_pScreen, this);
+        m_pScreen->RemoveCamera(this);
         if (watch.Gone())
             return;
     }

@@ -2,9 +2,8 @@
 // objects, and the withdrawal of virtual objects whose object left the scene.
 #include "OvCamera.h"
 #include "OvScene.h"
+#include "OvScreen.h"
 #include "OvVirtual.h"
-#include "viewing/OvMath.h"
-#include "viewing/OvScreenLink.h"
 
 namespace {
 
@@ -98,9 +97,11 @@ int COvCamera::IsView(const COv3DPoint& q, const CPx2DPoint& p, const COvSize& s
         return 1;
     if (m_pScreen == nullptr)
         return 0;
-    if (ov::ScreenHides(m_pScreen, q.z, p, size))
+    CPx2DPoint point = p;
+    COvSize box = size;
+    if (m_pScreen->IsObjectIn(q.z, &point, &box))
         return 1;
-    if (IsObjectVisible(ov::ScreenSize(m_pScreen), p, size, q.z))
+    if (IsObjectVisible(m_pScreen->GetSize(), p, size, q.z))
         return 1;
     return 0;
 }
@@ -108,11 +109,11 @@ int COvCamera::IsView(const COv3DPoint& q, const CPx2DPoint& p, const COvSize& s
 int COvCamera::Update() {
     UpdateObject();
     if (m_pScreen)
-        ov::ScreenUpdate(m_pScreen);
+        m_pScreen->Update();
     return 0;
 }
 
 void COvCamera::UpdateScreen() {
     if (m_pScreen)
-        ov::ScreenUpdateCanvas(m_pScreen);
+        m_pScreen->UpdateCanvas();
 }

@@ -4,7 +4,8 @@
 #include <cstring>
 #include <new>
 
-#include "viewing/OvMath.h"
+#include "foundation/OvNumeric.h"
+#include "foundation/OvVector.h"
 
 namespace {
 
@@ -49,11 +50,11 @@ int COvPerspective::GetSize(const COv3DPoint& camera, const COvSize3D& size,
                             COvSize* pixels) const {
     if (pixels == nullptr) {
         if (m_pControl)
-            m_pControl->Logput("COvPerspective", "GetSize", ov::kNullOutput, "", 1);
-        return ov::kNullOutput;
+            m_pControl->Logput("COvPerspective", "GetSize", OV_E_NULL_OUTPUT, "", 1);
+        return OV_E_NULL_OUTPUT;
     }
     if (camera.z == 0.0)
-        return ov::kDegenerate;
+        return OV_E_DEGENERATE;
     pixels->width = ov::ToPixel(m_dFocus / camera.z * size.width);
     pixels->height = ov::ToPixel(size.height / camera.z * m_dFocus);
     return 0;
@@ -63,15 +64,15 @@ int COvPerspective::ScreenToCamera(const CPx2DPoint& canvas, const COv3DPoint& n
                                    const COv3DPoint& planePoint, COv3DPoint* camera) const {
     if (camera == nullptr) {
         if (m_pControl) {
-            m_pControl->Logput("COvPerspective", "ScreenToCamera", ov::kNullOutput, "", 1);
+            m_pControl->Logput("COvPerspective", "ScreenToCamera", OV_E_NULL_OUTPUT, "", 1);
         }
-        return ov::kNullOutput;
+        return OV_E_NULL_OUTPUT;
     }
     if (m_dFocus == 0.0) {
         if (m_pControl) {
-            m_pControl->Logput("COvPerspective", "ScreenToCamera", ov::kDegenerate, "", 1);
+            m_pControl->Logput("COvPerspective", "ScreenToCamera", OV_E_DEGENERATE, "", 1);
         }
-        return ov::kDegenerate;
+        return OV_E_DEGENERATE;
     }
     CPx2DPoint s{0, 0};
     COv3DPoint n{0.0, 0.0, 0.0};
@@ -81,7 +82,7 @@ int COvPerspective::ScreenToCamera(const CPx2DPoint& canvas, const COv3DPoint& n
     SceneToCamera(planePoint, &p);
     const double den = s.x * n.x + s.y * n.y + m_dFocus * n.z;
     if (den == 0.0)
-        return ov::kDegenerate;
+        return OV_E_DEGENERATE;
     const double z = m_dFocus * ov::Dot(p, n) / den;
     *camera = COv3DPoint{s.x * z / m_dFocus, s.y * z / m_dFocus, z};
     return 0;

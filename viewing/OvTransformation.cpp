@@ -1,7 +1,8 @@
 // COvTransformation: the rigid scene-to-camera part and the centred-to-canvas part.
 #include "OvCamera.h"
-#include "viewing/OvMath.h"
-#include "viewing/OvScreenLink.h"
+#include "OvScreen.h"
+#include "foundation/OvNumeric.h"
+#include "foundation/OvVector.h"
 
 COvTransformation::COvTransformation(COvControl* control)
     : m_pControl(control),
@@ -58,8 +59,8 @@ namespace {
 
 int NullOutput(COvControl* control, const char* function) {
     if (control)
-        control->Logput("COvTransformation", function, ov::kNullOutput, "", 1);
-    return ov::kNullOutput;
+        control->Logput("COvTransformation", function, OV_E_NULL_OUTPUT, "", 1);
+    return OV_E_NULL_OUTPUT;
 }
 
 }  // namespace
@@ -104,7 +105,7 @@ int COvTransformation::GetViewVector(COv3DPoint* v) const {
 }
 
 CPx2DPoint COvTransformation::Centre() const {
-    return ov::ScreenCentre(m_pScreen);
+    return m_pScreen ? m_pScreen->GetCenter() : CPx2DPoint{0, 0};
 }
 
 int COvTransformation::GetScreenToCanvas(CPx2DPoint centred, CPx2DPoint* canvas) const {

@@ -5,8 +5,8 @@
 #include "OvScene.h"
 #include "OvVirtual.h"
 #include "Pixmere.h"
+#include "foundation/OvNumeric.h"
 #include "viewing/OvArrowHead.h"
-#include "viewing/OvMath.h"
 
 bool ov::ArrowHead(CPx2DPoint at, CPx2DPoint toward, int w, CPx2DPoint vertices[3]) {
     const double dx = static_cast<double>(toward.x) - at.x;
@@ -36,7 +36,7 @@ COvVirtualLineObject::~COvVirtualLineObject() = default;
 int COvVirtualLineObject::InitVirtual(COvCamera*, COvTransformation* transformation) {
     const auto* line = dynamic_cast<const COvLineObject*>(m_pObject);
     if (line == nullptr || transformation == nullptr)
-        return ov::kDegenerate;
+        return OV_E_DEGENERATE;
 
     const COv3DPoint* ends[2] = {&line->GetStartPos(), &line->GetEndPos()};
     CPx2DPoint projected[2] = {{0, 0}, {0, 0}};

@@ -4,8 +4,8 @@
 #include <functional>
 #include <random>
 
+#include "foundation/OvVector.h"
 #include "tests/scene/SceneFixture.h"
-#include "viewing/OvMath.h"
 
 using ovtest::Journal;
 using ovtest::LoggedControl;

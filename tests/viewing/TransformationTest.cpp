@@ -5,8 +5,8 @@
 #include <cstring>
 #include <random>
 
+#include "foundation/OvVector.h"
 #include "tests/scene/SceneFixture.h"
-#include "viewing/OvMath.h"
 #include "viewing/OvPerspective.h"
 
 using ovtest::LoggedControl;
