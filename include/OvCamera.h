@@ -19,9 +19,11 @@ class LifeWatch;
 // Status codes of the camera and the transformation.
 enum {
     OV_CAMERA_BAD_RANGE = -57001,
-    OV_CAMERA_NO_TRANSFORMATION = -57002,
-    OV_TRANSFORMATION_NO_SCREEN = -60000,
-    OV_TRANSFORMATION_BEHIND = -60001,
+    OV_CAMERA_NO_TRANSFORMATION = -57002,   // Init: the transformation could not be made
+    OV_CAMERA_TRANSFORMATION_REFUSED = -1,  // SetTransformation: null, or not made
+    OV_TRANSFORMATION_NO_SCREEN = -60000,   // SetCamera: a null screen
+    OV_TRANSFORMATION_BEHIND = -60001,      // a point on or behind the camera plane
+    OV_TRANSFORMATION_NO_PROPERTY = 1,      // no such property (or no transformation)
 };
 
 // ===========================================================================

@@ -4,6 +4,7 @@
 #include "OvScene.h"
 #include "OvVirtual.h"
 #include "foundation/OvLifeWatch.h"
+#include "foundation/OvReport.h"
 #include "foundation/OvVector.h"
 
 COvLineObject::COvLineObject()
@@ -27,17 +28,15 @@ int COvLineObject::Init(COvControl* control, const COv3DPoint& start, const COv3
     m_EndPos = end;
     m_Pos = mid;
     int rc = SetStyle(style);
-    if (rc != 0) {
-        m_pControl->Logput("COvLineObject", "Init", rc, "SetStyle", 0);
-        return rc;
-    }
+    if (rc != 0)
+        return ov::Report(m_pControl, "COvLineObject", "Init", rc, "SetStyle", ov::kPassedOn);
     // A line has no frame.
     const COvFrameStyle frame{0, 0, {255, 0, 0}};
     rc = COvObject::Init(control, 3, mid, COvSize3D{length, length}, selected, visible, userData,
                          frame);
     if (rc != 0) {
-        m_pControl->Logput("COvLineObject", "Init", rc, "COvObject::Init", 0);
-        return rc;
+        return ov::Report(m_pControl, "COvLineObject", "Init", rc, "COvObject::Init",
+                          ov::kPassedOn);
     }
     return 0;
 }
@@ -97,9 +96,8 @@ void COvLineObject::Move(const COv3DPoint& delta) {
 
 int COvLineObject::SetStyle(const COvLineStyle& style) {
     if (style.m_nWidth <= 0) {
-        if (m_pControl)
-            m_pControl->Logput("COvLineObject", "SetStyle", OV_LINE_BAD_WIDTH, style.m_nWidth, 1);
-        return OV_LINE_BAD_WIDTH;
+        return ov::Report(m_pControl, "COvLineObject", "SetStyle", OV_LINE_BAD_WIDTH,
+                          style.m_nWidth, ov::kFoundHere);
     }
     m_Style = style;
     return 0;

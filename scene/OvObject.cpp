@@ -5,6 +5,7 @@
 #include "OvScene.h"
 #include "foundation/OvLifeWatch.h"
 #include "foundation/OvNumeric.h"
+#include "foundation/OvReport.h"
 
 // ===========================================================================
 // Life
@@ -68,8 +69,8 @@ int COvObject::Init(COvControl* control, int type, COv3DPoint pos, COvSize3D siz
     m_pControl = control;
     m_nOutScreen = 0;
     if (frame.m_nWidth < 0) {
-        m_pControl->Logput("COvObject", "Init", OV_OBJECT_NEGATIVE_FRAME, frame.m_nWidth, 1);
-        return OV_OBJECT_NEGATIVE_FRAME;
+        return ov::Report(m_pControl, "COvObject", "Init", OV_OBJECT_NEGATIVE_FRAME, frame.m_nWidth,
+                          ov::kFoundHere);
     }
     m_nType = type;
     m_Size = size;
@@ -116,14 +117,12 @@ void COvObject::SetSelected(int selected) {
 int COvObject::SetSize(const COvSize3D& size) {
     // The negated test also refuses NaN sides.
     if (!(size.width > 0.0) || !(size.height > 0.0)) {
-        if (m_pControl) {
-            char detail[64];
-            std::snprintf(detail, sizeof detail, "width = %ld | height = %ld",
-                          static_cast<long>(ov::ToPixel(size.width)),
-                          static_cast<long>(ov::ToPixel(size.height)));
-            m_pControl->Logput("COvObject", "SetSize", OV_OBJECT_BAD_SIZE, detail, 1);
-        }
-        return OV_OBJECT_BAD_SIZE;
+        char detail[64];
+        std::snprintf(detail, sizeof detail, "width = %ld | height = %ld",
+                      static_cast<long>(ov::ToPixel(size.width)),
+                      static_cast<long>(ov::ToPixel(size.height)));
+        return ov::Report(m_pControl, "COvObject", "SetSize", OV_OBJECT_BAD_SIZE, detail,
+                          ov::kFoundHere);
     }
     m_Size = size;
     if (m_pControl)
@@ -137,11 +136,8 @@ bool COvObject::GetRecommendedSize(COvSize&) const {
 
 int COvObject::SetFrame(const COvFrameStyle& frame) {
     if (frame.m_nWidth < 0) {
-        if (m_pControl) {
-            m_pControl->Logput("COvObject", "SetFrame", OV_OBJECT_NEGATIVE_FRAME, frame.m_nWidth,
-                               1);
-        }
-        return OV_OBJECT_NEGATIVE_FRAME;
+        return ov::Report(m_pControl, "COvObject", "SetFrame", OV_OBJECT_NEGATIVE_FRAME,
+                          frame.m_nWidth, ov::kFoundHere);
     }
     m_Frame = frame;
     return 0;

@@ -8,6 +8,7 @@
 #include "OvScreen.h"
 #include "OvVirtual.h"
 #include "foundation/OvNumeric.h"
+#include "foundation/OvReport.h"
 #include "screen/OvImageDraw.h"
 
 namespace {
@@ -69,13 +70,13 @@ CPxCanvas24* COvScreen::GetCanvas() {
 
 int COvScreen::ResizeScreen() {
     if (m_pDrawWindow == nullptr)
-        return 1;
+        return OV_SCREEN_SIZE_UNCHANGED;
     RECT area{0, 0, 0, 0};
     CheckDrawArea(area);
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
     if (width == m_pDrawWindow->m_Size.width && height == m_pDrawWindow->m_Size.height)
-        return 1;
+        return OV_SCREEN_SIZE_UNCHANGED;
     return m_pDrawWindow->ResizeScreen(width, height, m_strBackImage);
 }
 
@@ -197,10 +198,8 @@ COvObject* COvScreen::GetObjectAtPos(const CPx2DPoint& point) {
 
 int COvScreen::GetAllObjectsAtPos(const CPx2DPoint& point, COvObjectList* list) {
     if (list == nullptr) {
-        if (m_pControl != nullptr) {
-            m_pControl->Logput("COvScreen", "GetAllObjectsAtPos", OV_E_NULL_OUTPUT, "list", 1);
-        }
-        return OV_E_NULL_OUTPUT;
+        return ov::Report(m_pControl, "COvScreen", "GetAllObjectsAtPos", OV_E_NULL_OUTPUT, "list",
+                          ov::kFoundHere);
     }
     RefreshDisplayed();
     for (COvVirtualObject* object : m_ppDisplayed) {
@@ -213,7 +212,7 @@ int COvScreen::GetAllObjectsAtPos(const CPx2DPoint& point, COvObjectList* list) 
 int COvScreen::GetDisplayedObject(int index, COvObject*& object, CPx2DPoint* pos, COvSize* size) {
     RefreshDisplayed();
     if (index < 0 || index >= m_nDisplayed)
-        return -1;
+        return OV_SCREEN_NO_SUCH_OBJECT;
     const COvVirtualObject* entry = m_ppDisplayed[static_cast<std::size_t>(index)];
     object = entry->GetObject();
     if (pos != nullptr)

@@ -4,6 +4,7 @@
 #include "OvScene.h"
 #include "OvScreen.h"
 #include "foundation/OvLifeWatch.h"
+#include "foundation/OvReport.h"
 #include "foundation/OvVector.h"
 #include "viewing/OvPerspective.h"
 
@@ -16,12 +17,6 @@ constexpr double kRadiansPerDegree = 0.017453288888889;
 // degenerate too: they would leave a frame no projection can use.
 bool IsUsable(double length) {
     return std::isfinite(length) && length > 0.0;
-}
-
-int Degenerate(COvControl* control, const char* operation) {
-    if (control)
-        control->Logput("COvCamera", operation, OV_E_DEGENERATE, "", 1);
-    return OV_E_DEGENERATE;
 }
 
 }  // namespace
@@ -79,10 +74,9 @@ int COvCamera::Init(COvControl* control, const COv3DPoint& pos, const COv3DPoint
     if (control == nullptr)
         return OV_E_NULL_CONTROL;
     m_pControl = control;
-    if (range == 0) {
-        m_pControl->Logput("COvCamera", "Init", OV_CAMERA_BAD_RANGE, "0", 1);
-        return OV_CAMERA_BAD_RANGE;
-    }
+    if (range == 0)
+        return ov::Report(m_pControl, "COvCamera", "Init", OV_CAMERA_BAD_RANGE, "0",
+                          ov::kFoundHere);
     m_nRange = range;
     m_nTransKind = kind;
     m_Pos = pos;
@@ -91,8 +85,8 @@ int COvCamera::Init(COvControl* control, const COv3DPoint& pos, const COv3DPoint
     SetDirection(forward, upward);
     m_pTransformation = CreateTransformation(kind, control);
     if (m_pTransformation == nullptr) {
-        m_pControl->Logput("COvCamera", "Init", OV_CAMERA_NO_TRANSFORMATION, "", 1);
-        return OV_CAMERA_NO_TRANSFORMATION;
+        return ov::Report(m_pControl, "COvCamera", "Init", OV_CAMERA_NO_TRANSFORMATION, "",
+                          ov::kFoundHere);
     }
     return 0;
 }
@@ -163,9 +157,8 @@ void COvCamera::GetDirection(COv3DPoint* forward, COv3DPoint* upward, COv3DPoint
 int COvCamera::SetRange(unsigned int range) {
     m_bUpdated = 1;
     if (range == 0) {
-        if (m_pControl)
-            m_pControl->Logput("COvCamera", "SetRange", OV_CAMERA_BAD_RANGE, "0", 1);
-        return OV_CAMERA_BAD_RANGE;
+        return ov::Report(m_pControl, "COvCamera", "SetRange", OV_CAMERA_BAD_RANGE, "0",
+                          ov::kFoundHere);
     }
     m_nRange = range;
     return 0;
@@ -201,7 +194,7 @@ int COvCamera::Turn(const char* name, int degrees, COv3DPoint& a, COv3DPoint& b,
     const double lenTurned = ov::Length(turned);
     const double lenW = ov::Length(w);
     if (!IsUsable(lenTurned) || !IsUsable(lenW))
-        return Degenerate(m_pControl, name);
+        return ov::Report(m_pControl, "COvCamera", name, OV_E_DEGENERATE, "", ov::kFoundHere);
     a = ov::Scale(turned, 1.0 / lenTurned);
     b = ov::Scale(w, 1.0 / lenW);
     if (m_pControl)
@@ -224,14 +217,16 @@ int COvCamera::Tilt(int degrees) {
 int COvCamera::SetDirection(const COv3DPoint& forward, const COv3DPoint& upward) {
     const double lenF = ov::Length(forward);
     if (!IsUsable(lenF))
-        return Degenerate(m_pControl, "SetDirection");
+        return ov::Report(m_pControl, "COvCamera", "SetDirection", OV_E_DEGENERATE, "",
+                          ov::kFoundHere);
     const COv3DPoint f = ov::Scale(forward, 1.0 / lenF);
     const COv3DPoint s = ov::Cross(upward, f);
     const COv3DPoint n = ov::Cross(f, s);
     const double lenS = ov::Length(s);
     const double lenN = ov::Length(n);
     if (!IsUsable(lenN) || !IsUsable(lenS))
-        return Degenerate(m_pControl, "SetDirection");
+        return ov::Report(m_pControl, "COvCamera", "SetDirection", OV_E_DEGENERATE, "",
+                          ov::kFoundHere);
     m_Forward = f;
     m_Upward = ov::Scale(n, 1.0 / lenN);
     m_Side = ov::Scale(s, 1.0 / lenS);
@@ -253,7 +248,7 @@ COvTransformation* COvCamera::GetTransformation() {
 
 int COvCamera::SetTransformation(COvTransformation* t) {
     if (t == nullptr)
-        return -1;
+        return OV_CAMERA_TRANSFORMATION_REFUSED;
     if (t != m_pTransformation)
         ReleaseTransformation();
     m_pTransformation = t;
@@ -265,7 +260,7 @@ int COvCamera::SetTransformation(COvTransformation* t) {
 int COvCamera::SetTransformation(int kind) {
     COvTransformation* t = CreateTransformation(kind, m_pControl);
     if (t == nullptr)
-        return -1;
+        return OV_CAMERA_TRANSFORMATION_REFUSED;
     ReleaseTransformation();
     m_pTransformation = t;
     FollowScreen();
@@ -274,9 +269,11 @@ int COvCamera::SetTransformation(int kind) {
 }
 
 int COvCamera::SetTransProperty(const char* name, double value) {
-    return m_pTransformation ? m_pTransformation->SetProperty(name, value) : 1;
+    return m_pTransformation ? m_pTransformation->SetProperty(name, value)
+                             : OV_TRANSFORMATION_NO_PROPERTY;
 }
 
 int COvCamera::GetTransProperty(const char* name, double* value) {
-    return m_pTransformation ? m_pTransformation->GetProperty(name, value) : 1;
+    return m_pTransformation ? m_pTransformation->GetProperty(name, value)
+                             : OV_TRANSFORMATION_NO_PROPERTY;
 }

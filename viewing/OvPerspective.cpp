@@ -5,6 +5,7 @@
 #include <new>
 
 #include "foundation/OvNumeric.h"
+#include "foundation/OvReport.h"
 #include "foundation/OvVector.h"
 
 namespace {
@@ -49,9 +50,8 @@ int COvPerspective::CameraToScreen(const COv3DPoint& camera, CPx2DPoint* canvas)
 int COvPerspective::GetSize(const COv3DPoint& camera, const COvSize3D& size,
                             COvSize* pixels) const {
     if (pixels == nullptr) {
-        if (m_pControl)
-            m_pControl->Logput("COvPerspective", "GetSize", OV_E_NULL_OUTPUT, "", 1);
-        return OV_E_NULL_OUTPUT;
+        return ov::Report(m_pControl, "COvPerspective", "GetSize", OV_E_NULL_OUTPUT, "",
+                          ov::kFoundHere);
     }
     if (camera.z == 0.0)
         return OV_E_DEGENERATE;
@@ -63,16 +63,12 @@ int COvPerspective::GetSize(const COv3DPoint& camera, const COvSize3D& size,
 int COvPerspective::ScreenToCamera(const CPx2DPoint& canvas, const COv3DPoint& normal,
                                    const COv3DPoint& planePoint, COv3DPoint* camera) const {
     if (camera == nullptr) {
-        if (m_pControl) {
-            m_pControl->Logput("COvPerspective", "ScreenToCamera", OV_E_NULL_OUTPUT, "", 1);
-        }
-        return OV_E_NULL_OUTPUT;
+        return ov::Report(m_pControl, "COvPerspective", "ScreenToCamera", OV_E_NULL_OUTPUT, "",
+                          ov::kFoundHere);
     }
     if (m_dFocus == 0.0) {
-        if (m_pControl) {
-            m_pControl->Logput("COvPerspective", "ScreenToCamera", OV_E_DEGENERATE, "", 1);
-        }
-        return OV_E_DEGENERATE;
+        return ov::Report(m_pControl, "COvPerspective", "ScreenToCamera", OV_E_DEGENERATE, "",
+                          ov::kFoundHere);
     }
     CPx2DPoint s{0, 0};
     COv3DPoint n{0.0, 0.0, 0.0};
@@ -90,14 +86,14 @@ int COvPerspective::ScreenToCamera(const CPx2DPoint& canvas, const COv3DPoint& n
 
 int COvPerspective::SetProperty(const char* name, double value) {
     if (!IsName(name, "FOCUS"))
-        return 1;
+        return OV_TRANSFORMATION_NO_PROPERTY;
     m_dFocus = value;
     return 0;
 }
 
 int COvPerspective::GetProperty(const char* name, double* value) const {
     if (!IsName(name, "FOCUS") || value == nullptr)
-        return 1;
+        return OV_TRANSFORMATION_NO_PROPERTY;
     *value = m_dFocus;
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "OvVirtual.h"
 #include "Pixmere.h"
 #include "foundation/OvNumeric.h"
+#include "foundation/OvReport.h"
 #include "viewing/OvBoxFrame.h"
 
 void ov::DrawBoxFrame(CPxCanvas24* canvas, CPx2DPoint topLeft, COvSize size, int thickness,
@@ -50,10 +51,11 @@ int COvVirtualObject::Init(COvControl* control, COvCamera* camera, COvObject* ob
     m_nFrameSize = frameSize;
     m_Size = size;
     const int rc = InitVirtual(camera, transformation);
-    if (rc != 0 && m_pControl) {
-        m_pControl->Logput("COvVirtualObject", "Init", rc, "m_pCallVirtualInit", 0);
+    if (rc != 0) {
+        return ov::Report(m_pControl, "COvVirtualObject", "Init", rc, "m_pCallVirtualInit",
+                          ov::kPassedOn);
     }
-    return rc;
+    return 0;
 }
 
 int COvVirtualObject::InitVirtual(COvCamera*, COvTransformation*) {
