@@ -35,7 +35,7 @@ void ExpectPoint(const COv3DPoint& p, double x, double y, double z) {
 TEST(Line, InitDerivesCentreAndSize) {
     LoggedControl logged;
     COvLineObject line;
-    EXPECT_EQ(line.Init(nullptr, {0, 0, 0}, {1, 1, 1}, Style(1), 0, 1, nullptr), -10004);
+    EXPECT_EQ(line.Init(nullptr, {0, 0, 0}, {1, 1, 1}, Style(1), 0, 1, nullptr), OV_E_NULL_CONTROL);
     ASSERT_EQ(line.Init(&logged.control, {0, 0, 0}, {30, 40, 0}, Style(2, 1, 1), 1, 1, nullptr), 0);
     EXPECT_EQ(line.GetType(), 3);
     ExpectPoint(line.GetPos(), 15, 20, 0);
@@ -56,20 +56,23 @@ TEST(Line, RefusedStylesAreLoggedTwiceFromInit) {
     COvLineObject line;
     ASSERT_EQ(line.Init(&logged.control, {0, 0, 0}, {1, 0, 0}, Style(3), 0, 1, nullptr), 0);
     for (int width : {0, -3}) {
-        EXPECT_EQ(line.SetStyle(Style(width)), -59000);
-        EXPECT_NE(logged.LastLine().find("[SetStyle] [-59000] [" + std::to_string(width) + "]"),
-                  std::string::npos);
+        EXPECT_EQ(line.SetStyle(Style(width)), OV_LINE_BAD_WIDTH);
         EXPECT_EQ(line.GetStyle().m_nWidth, 3);
     }
+    EXPECT_EQ(logged.Count("COvLineObject", "SetStyle", OV_LINE_BAD_WIDTH), 2);
 
+    // Init passes the style's refusal on in a line of its own.
     COvLineObject fresh;
     const size_t before = logged.Lines().size();
-    EXPECT_EQ(fresh.Init(&logged.control, {0, 0, 0}, {1, 0, 0}, Style(0), 0, 1, nullptr), -59000);
+    EXPECT_EQ(fresh.Init(&logged.control, {0, 0, 0}, {1, 0, 0}, Style(0), 0, 1, nullptr),
+              OV_LINE_BAD_WIDTH);
     const auto lines = logged.Lines();
     ASSERT_EQ(lines.size(), before + 2);
-    EXPECT_NE(lines[before].find("[COvLineObject] [SetStyle] [-59000] [0]"), std::string::npos);
-    EXPECT_NE(lines[before + 1].find("[COvLineObject] [Init] [-59000] [SetStyle]"),
-              std::string::npos);
+    const auto entry = [](const char* function) {
+        return LoggedControl::Entry("COvLineObject", function, OV_LINE_BAD_WIDTH);
+    };
+    EXPECT_NE(lines[before].find(entry("SetStyle")), std::string::npos);
+    EXPECT_NE(lines[before + 1].find(entry("Init")), std::string::npos);
 }
 
 TEST(Line, EveryReshapeKeepsTheInvariant) {

@@ -47,7 +47,7 @@ std::vector<COvObject*> Listed(const COvScene& scene) {
 
 TEST(Scene, InitNeedsControl) {
     COvScene scene;
-    EXPECT_EQ(scene.Init(nullptr), -10004);
+    EXPECT_EQ(scene.Init(nullptr), OV_E_NULL_CONTROL);
     LoggedControl logged;
     EXPECT_EQ(scene.Init(&logged.control), 0);
 }

@@ -107,10 +107,11 @@ TEST(VirtualLine, EndBehindTheCameraGivesNoVirtualObject) {
     EXPECT_EQ(v.Build({0, 0, -500}, {0, 0, 500}, Style(1)), nullptr);
     const auto lines = v.logged.Lines();
     ASSERT_EQ(lines.size(), before + 2);
-    EXPECT_NE(lines[before].find("[COvVirtualLineObject] [VirtualLineObjectInit] [-60001] "
-                                 "[pTransformation->CameraToScreen]"),
+    const int code = OV_TRANSFORMATION_BEHIND;
+    EXPECT_NE(lines[before].find(
+                  LoggedControl::Entry("COvVirtualLineObject", "VirtualLineObjectInit", code)),
               std::string::npos);
-    EXPECT_NE(lines[before + 1].find("[COvVirtualObject] [Init] [-60001] [m_pCallVirtualInit]"),
+    EXPECT_NE(lines[before + 1].find(LoggedControl::Entry("COvVirtualObject", "Init", code)),
               std::string::npos);
     EXPECT_EQ(v.line.GetOutScreen(), 1);
 }
