@@ -154,32 +154,26 @@ TEST(Line, ReshapeToOnePointKeepsTheSize) {
 }
 
 TEST(Line, ReshapeEventsAndCameraMarks) {
-    LoggedControl logged;
-    Journal journal(logged.control);
-    COvScene scene;
-    scene.Init(&logged.control);
-    COvCamera cam;
-    cam.Init(&logged.control, {0, 0, -300}, {0, 0, 1}, {0, 1, 0}, 0, 2000);
-    scene.AddCamera(&cam);
+    ovtest::CameraScene s;
     COvLineObject line;
-    journal.Name(&line, "l");
-    line.Init(&logged.control, {0, 0, 0}, {30, 40, 0}, Style(1), 0, 1, nullptr);
-    scene.AddObject(&line);
-    journal.Take();
+    s.journal.Name(&line, "l");
+    line.Init(&s.logged.control, {0, 0, 0}, {30, 40, 0}, Style(1), 0, 1, nullptr);
+    s.scene.AddObject(&line);
+    s.journal.Take();
 
-    cam.CameraUpdateOn(0);
+    s.cam.CameraUpdateOn(0);
     line.SetLinePos({0, 0, 0}, {3, 4, 0});
-    EXPECT_EQ(journal.Take(), (std::vector<std::string>{"resized:l", "moved:l"}));
-    EXPECT_EQ(cam.IsUpdated(), 1);
+    EXPECT_EQ(s.journal.Take(), (std::vector<std::string>{"resized:l", "moved:l"}));
+    EXPECT_EQ(s.cam.IsUpdated(), 1);
 
-    cam.CameraUpdateOn(0);
+    s.cam.CameraUpdateOn(0);
     line.SetStyle(Style(4, 1, 0));  // style changes mark nothing and raise nothing
-    EXPECT_EQ(cam.IsUpdated(), 0);
-    EXPECT_TRUE(journal.Take().empty());
+    EXPECT_EQ(s.cam.IsUpdated(), 0);
+    EXPECT_TRUE(s.journal.Take().empty());
 
     line.Move({1, 1, 1});
-    EXPECT_EQ(journal.Take(), std::vector<std::string>{"moved:l"});
-    EXPECT_EQ(cam.IsUpdated(), 1);
+    EXPECT_EQ(s.journal.Take(), std::vector<std::string>{"moved:l"});
+    EXPECT_EQ(s.cam.IsUpdated(), 1);
 
     COvVirtualObject* v = line.MakeVirtualObject();
     ASSERT_NE(v, nullptr);

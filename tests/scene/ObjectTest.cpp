@@ -137,74 +137,52 @@ TEST(Object, CopiesStartOutsideAnyScene) {
 // A listener may destroy the object inside the move or resize event it raises.
 TEST(Object, ListenerMayDestroyTheObjectInItsOwnEvent) {
     using Change = std::function<void(COvObject&)>;
-    const auto asLine = [](COvObject& o) -> COvLineObject& {
-        return static_cast<COvLineObject&>(o);
+    const Change setPos = [](COvObject& o) { o.SetPos({1, 1, 1}); };
+    const Change move = [](COvObject& o) { o.Move({1, 1, 1}); };
+    const Change setLinePos = [](COvObject& o) {
+        static_cast<COvLineObject&>(o).SetLinePos({0, 0, 0}, {3, 4, 0});
+    };
+    const Change moveEndPos = [](COvObject& o) {
+        static_cast<COvLineObject&>(o).MoveEndPos({1, 0, 0});
     };
     struct Case {
         const char* name;
         bool line;
         const char* when;
-        Change change;
+        const Change& change;
     };
     const Case cases[] = {
-        {"SetPos", false, "moved:o",
-         [](COvObject& o) {
-             o.SetPos({1, 1, 1});
-         }},
-        {"Move", false, "moved:o",
-         [](COvObject& o) {
-             o.Move({1, 1, 1});
-         }},
-        {"line SetPos", true, "moved:o",
-         [](COvObject& o) {
-             o.SetPos({1, 1, 1});
-         }},
-        {"line Move", true, "moved:o",
-         [](COvObject& o) {
-             o.Move({1, 1, 1});
-         }},
-        {"SetLinePos, resized", true, "resized:o",
-         [&](COvObject& o) {
-             asLine(o).SetLinePos({0, 0, 0}, {3, 4, 0});
-         }},
-        {"SetLinePos, moved", true, "moved:o",
-         [&](COvObject& o) {
-             asLine(o).SetLinePos({0, 0, 0}, {3, 4, 0});
-         }},
-        {"MoveEndPos, resized", true, "resized:o",
-         [&](COvObject& o) {
-             asLine(o).MoveEndPos({1, 0, 0});
-         }},
+        {"SetPos", false, "moved:o", setPos},
+        {"Move", false, "moved:o", move},
+        {"line SetPos", true, "moved:o", setPos},
+        {"line Move", true, "moved:o", move},
+        {"SetLinePos, resized", true, "resized:o", setLinePos},
+        {"SetLinePos, moved", true, "moved:o", setLinePos},
+        {"MoveEndPos, resized", true, "resized:o", moveEndPos},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        LoggedControl logged;
-        Journal journal(logged.control);
-        COvScene scene;
-        scene.Init(&logged.control);
-        COvCamera cam;
-        cam.Init(&logged.control, {0, 0, -300}, {0, 0, 1}, {0, 1, 0}, 0, 2000);
-        scene.AddCamera(&cam);
+        ovtest::CameraScene s;
         std::unique_ptr<COvObject> o;
         if (c.line) {
             auto line = std::make_unique<COvLineObject>();
-            line->Init(&logged.control, {0, 0, 0}, {30, 40, 0}, ovtest::Style(1), 0, 1, nullptr);
+            line->Init(&s.logged.control, {0, 0, 0}, {30, 40, 0}, ovtest::Style(1), 0, 1, nullptr);
             o = std::move(line);
         } else {
             auto plain = std::make_unique<PlainObject>();
-            plain->Init(&logged.control, {0, 0, 0});
+            plain->Init(&s.logged.control, {0, 0, 0});
             o = std::move(plain);
         }
-        journal.Name(o.get(), "o");
-        scene.AddObject(o.get());
-        journal.onEvent = [&](const std::string& event) {
+        s.journal.Name(o.get(), "o");
+        s.scene.AddObject(o.get());
+        s.journal.onEvent = [&](const std::string& event) {
             if (event == c.when)
                 o.reset();
         };
-        cam.CameraUpdateOn(0);
+        s.cam.CameraUpdateOn(0);
         c.change(*o);
         EXPECT_EQ(o, nullptr);
-        EXPECT_EQ(scene.GetObjectList()->GetCount(), 0);
-        EXPECT_EQ(cam.IsUpdated(), 1);
+        EXPECT_EQ(s.scene.GetObjectList()->GetCount(), 0);
+        EXPECT_EQ(s.cam.IsUpdated(), 1);
     }
 }

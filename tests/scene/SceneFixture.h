@@ -136,6 +136,19 @@ public:
     using COvObject::Init;
 };
 
+// A control with a journal, and a scene with one default camera.
+struct CameraScene {
+    CameraScene() : journal(logged.control) {
+        scene.Init(&logged.control);
+        cam.Init(&logged.control, {0, 0, -300}, {0, 0, 1}, {0, 1, 0}, 0, 2000);
+        scene.AddCamera(&cam);
+    }
+    LoggedControl logged;
+    Journal journal;
+    COvScene scene;
+    COvCamera cam;
+};
+
 inline COvLineStyle Style(int width, int startArrow = 0, int endArrow = 0, int scaled = 0) {
     return COvLineStyle{width, {10, 20, 30}, startArrow, endArrow, scaled};
 }
