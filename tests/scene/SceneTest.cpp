@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <functional>
 #include <memory>
 
+#include "OvPlatform.h"
+#include "OvScreen.h"
 #include "tests/scene/SceneFixture.h"
 
 using ovtest::Journal;
@@ -219,61 +221,55 @@ TEST(ListBase, OwnershipAndCopies) {
     EXPECT_EQ(empty.Begin(), nullptr);
 }
 
-// Moving an object or a camera into scene B raises its removal from scene A first; a
-// listener may destroy it there, or add it to B itself.
-TEST(Scene, ListenerMayDestroyOrPlaceWhatMovesBetweenScenes) {
-    struct Case {
-        const char* name;
-        bool camera;
-        bool destroy;  // else the listener adds it to B itself
-    };
-    const Case cases[] = {
-        {"object destroyed", false, true},
-        {"object added by the listener", false, false},
-        {"camera destroyed", true, true},
-        {"camera added by the listener", true, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        SceneSetup s;
-        auto object = std::make_unique<PlainObject>();
-        object->Init(&s.logged.control, {0, 0, 0});
-        auto camera = std::make_unique<COvCamera>();
-        camera->Init(&s.logged.control, {0, 0, -300}, {0, 0, 1}, {0, 1, 0}, 0, 2000);
-        s.journal.Name(object.get(), "o");
-        s.journal.Name(camera.get(), "c");
-        s.a.AddObject(object.get());
-        s.a.AddCamera(camera.get());
-        const std::string trigger = c.camera ? "cameraRemoved:A:c" : "removed:A:o";
-        s.journal.onEvent = [&](const std::string& event) {
-            if (event != trigger)
-                return;
-            if (c.destroy && c.camera)
-                camera.reset();
-            else if (c.destroy)
-                object.reset();
-            else if (c.camera)
-                s.b.AddCamera(camera.get());
-            else
-                s.b.AddObject(object.get());
-        };
-        s.journal.Take();
-        if (c.camera)
-            s.b.AddCamera(camera.get());
-        else
-            s.b.AddObject(object.get());
-        s.journal.onEvent = nullptr;
+// Moving an object or a camera into scene B (or a camera onto a screen) raises its
+// removal from where it was first; a listener may destroy it there, or add it itself.
+TEST(Scene, ListenerMayDestroyOrPlaceWhatMovesHere) {
+    enum Kind { kObject, kCamera, kScreenCamera };
+    const char* const triggers[] = {"removed:A:o", "cameraRemoved:A:c", "offScreen:from:c"};
+    for (const Kind kind : {kObject, kCamera, kScreenCamera}) {
+        for (const bool destroy : {true, false}) {
+            SCOPED_TRACE(std::string(triggers[kind]) + (destroy ? ", destroyed" : ", placed"));
+            SceneSetup s;
+            COvMemoryWindow window(40, 30);
+            COvScreen from, to;
+            from.Init(&s.logged.control, &window, OV_RGB(0, 0, 0), nullptr, 0, 0);
+            to.Init(&s.logged.control, &window, OV_RGB(0, 0, 0), nullptr, 0, 0);
+            auto object = std::make_unique<PlainObject>();
+            object->Init(&s.logged.control, {0, 0, 0});
+            auto camera = std::make_unique<COvCamera>();
+            camera->Init(&s.logged.control, {0, 0, -300}, {0, 0, 1}, {0, 1, 0}, 0, 2000);
+            s.journal.Name(object.get(), "o");
+            s.journal.Name(camera.get(), "c");
+            s.journal.Name(&from, "from");
+            s.a.AddObject(object.get());
+            s.a.AddCamera(camera.get());
+            from.AddCamera(camera.get());
 
-        const int listed =
-            c.camera ? s.b.GetCameraList()->GetCount() : s.b.GetObjectList()->GetCount();
-        EXPECT_EQ(listed, c.destroy ? 0 : 1);
-        const std::string added = c.camera ? "cameraAdded:B:c" : "added:B:o";
-        const auto events = s.journal.Take();
-        EXPECT_EQ(std::count(events.begin(), events.end(), added), c.destroy ? 0 : 1);
-        // Whatever is left is listed once: destroying it leaves B with nothing.
-        object.reset();
-        camera.reset();
-        EXPECT_EQ(s.b.GetObjectList()->GetCount() + s.b.GetCameraList()->GetCount(), 0);
-        s.b.Update();
+            const std::function<void()> add[] = {[&] { s.b.AddObject(object.get()); },
+                                                 [&] { s.b.AddCamera(camera.get()); },
+                                                 [&] { to.AddCamera(camera.get()); }};
+            const std::function<int()> listed[] = {[&] { return s.b.GetObjectList()->GetCount(); },
+                                                   [&] { return s.b.GetCameraList()->GetCount(); },
+                                                   [&] { return to.GetCameraList()->GetCount(); }};
+            s.journal.onEvent = [&](const std::string& event) {
+                if (event != triggers[kind])
+                    return;
+                if (!destroy)
+                    add[kind]();
+                else if (kind == kObject)
+                    object.reset();
+                else
+                    camera.reset();
+            };
+            add[kind]();
+            s.journal.onEvent = nullptr;
+            EXPECT_EQ(listed[kind](), destroy ? 0 : 1);
+            // Listed once: once destroyed, nothing is left behind.
+            object.reset();
+            camera.reset();
+            EXPECT_EQ(listed[kind](), 0);
+            s.b.Update();
+            to.Update();
+        }
     }
 }

@@ -468,39 +468,6 @@ TEST(Screen, QueriesNeverReadObjectsACameraReleased) {
     EXPECT_EQ(stage.screen.GetObjectAtPos(OV_2DPOINT(526, 240)), nullptr);
 }
 
-// Moving a camera to this screen raises its removal from the other one first; a
-// listener may destroy the camera there, or add it to this screen itself.
-TEST(Screen, ListenerMayDestroyOrPlaceACameraThatMovesHere) {
-    for (const bool destroy : {true, false}) {
-        SCOPED_TRACE(destroy ? "destroyed" : "added by the listener");
-        Stage stage;
-        COvMemoryWindow window(100, 100);
-        COvScreen other;
-        other.Init(&stage.log.control, &window, CPxRGB{0, 0, 0}, nullptr, 0, 0);
-        auto camera = std::make_unique<COvCamera>();
-        InitDefaultCamera(*camera, stage.log.control);
-        other.AddCamera(camera.get());
-        ovtest::Journal journal(stage.log.control);
-        journal.Name(&other, "other");
-        journal.Name(camera.get(), "c");
-        journal.onEvent = [&](const std::string& event) {
-            if (event != "offScreen:other:c")
-                return;
-            if (destroy)
-                camera.reset();
-            else
-                stage.screen.AddCamera(camera.get());
-        };
-        stage.screen.AddCamera(camera.get());
-        journal.onEvent = nullptr;
-        // The stage's own camera and, when it lives, the moved one, listed once.
-        EXPECT_EQ(stage.screen.GetCameraList()->GetCount(), destroy ? 1 : 2);
-        camera.reset();
-        EXPECT_EQ(stage.screen.GetCameraList()->GetCount(), 1);
-        other.Exit();
-    }
-}
-
 // A subclass may anchor objects anywhere: a box far to the left of its anchor gets a
 // top-left corner saturated at the int range, never an overflow.
 TEST(Screen, TopLeftOfAFarAnchorSaturates) {
