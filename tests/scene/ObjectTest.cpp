@@ -118,15 +118,6 @@ TEST(Object, CopiesStartOutsideAnyScene) {
     outside = o;
     EXPECT_EQ(outside.GetScene(), nullptr);
 
-    {
-        // A copy taken from an object of a scene that dies first.
-        COvScene brief;
-        brief.Init(&logged.control);
-        PlainObject member;
-        member.Init(&logged.control, {0, 0, 0});
-        brief.AddObject(&member);
-        copy = std::make_unique<PlainObject>(member);
-    }
     copy.reset();
     assigned.Exit();
     EXPECT_EQ(scene.GetObjectList()->GetCount(), 1);
