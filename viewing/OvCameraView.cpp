@@ -7,6 +7,12 @@
 
 namespace {
 
+// How many objects ahead of the one being culled the camera asks the memory for.
+// NOTE: the screen test of each object asks the window for its size, which may take
+// a lock and so keeps the processor from running ahead into the next objects by
+// itself: in a large scene each object would wait for its own trip to memory.
+constexpr int kPrefetchDistance = 8;
+
 void FreeAll(CPtrList& list) {
     while (!list.IsEmpty())
         static_cast<COvVirtualObject*>(list.RemoveHead())->Free();
@@ -46,7 +52,12 @@ int COvCamera::UpdateObject() {
         return 0;
     m_pTransformation->SetCamera(m_Pos, m_Forward, m_Upward, m_Side, m_pScreen);
 
+    void* ahead = objects->Begin();
+    for (int i = 0; i < kPrefetchDistance && ahead != nullptr; ++i)
+        objects->GetNext(ahead);
     for (void* it = objects->Begin(); it != objects->End();) {
+        if (ahead != nullptr)
+            __builtin_prefetch(&objects->GetNext(ahead)->GetPos());
         COvObject* object = objects->GetNext(it);
         COv3DPoint q{0.0, 0.0, 0.0};
         CPx2DPoint p{0, 0};
