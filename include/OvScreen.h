@@ -25,6 +25,7 @@ enum {
     OV_SCREEN_NO_DC = -52000,           // no device context for the screen's window
     OV_SCREEN_NO_SUCH_OBJECT = -1,      // GetDisplayedObject: index out of range
     OV_SCREEN_SIZE_UNCHANGED = 1,       // ResizeScreen: the draw area kept its size
+    OV_SCREEN_SLOW_PERIOD = -1,         // GetUpdateInterval: no object asked for a period
     OV_IMAGEDRAW_COPY_FAILED = -50004,  // the picture could not be copied to the window
 };
 
@@ -135,8 +136,8 @@ public:
     // Loading threads allowed while this screen draws, used clamped into 1..10.
     void SetReadLevel(int level);
     int GetReadLevel() const;
-    // The period chosen by the last canvas update in ms; -1 when no object asked for
-    // one (the slow 2000 ms check runs) or before the first canvas update.
+    // The period chosen by the last canvas update in ms; OV_SCREEN_SLOW_PERIOD when no
+    // object asked for one (the slow 2000 ms check runs) or before the first canvas update.
     int GetUpdateInterval();
     HWND GetWindow() const;
 

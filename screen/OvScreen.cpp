@@ -44,7 +44,7 @@ COvScreen::COvScreen()
       m_nDrawMode(0),
       m_bCameraChanged(0),
       m_nReadLevel(1),
-      m_nUpdateInterval(-1),
+      m_nUpdateInterval(OV_SCREEN_SLOW_PERIOD),
       m_nTimerID(0),
       m_nDisplayed(0) {
     // NOTE: made before any screen is complete, so the map outlives every screen,
@@ -248,7 +248,7 @@ int COvScreen::UpdateCanvas() {
         m_nUpdateInterval = interval;
         StartTimer(static_cast<unsigned int>(interval));
     } else {
-        m_nUpdateInterval = -1;
+        m_nUpdateInterval = OV_SCREEN_SLOW_PERIOD;
         StartTimer(kMemoryCheckPeriod);
     }
     return 0;

@@ -249,7 +249,7 @@ TEST_F(HttpTest, ExitAbortsStalledLoads) {
     for (int i = 0; i < 4; ++i) {
         stalls[i].Init(1, s_pServer->Url("fault/stall?" + std::to_string(i)).c_str(), 0, 0);
         COvMemData* data = nullptr;
-        EXPECT_EQ(control.GetData(&data, &stalls[i], nullptr), 200);
+        EXPECT_EQ(control.GetData(&data, &stalls[i], nullptr), OV_DATA_QUEUED);
     }
     ASSERT_TRUE(WaitFor(
         [&] { return creator->GetStats().m_nActive == 4 && s_pServer->Stat("stalling") >= 4; }));

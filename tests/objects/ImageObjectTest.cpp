@@ -188,7 +188,7 @@ TEST_F(ImageObject, HandsOutASubstituteWhileLoadingAndAfterAFailedLoad) {
     log.control.UnLockData(data);
 
     int rc = OV_DATA_QUEUED;
-    ASSERT_TRUE(OvPumpUntil(
+    ASSERT_TRUE(OvPumpUntilLoaded(
         [&] { return (rc = Ask(image, log.control, OV_SIZE(512, 512))) != OV_DATA_QUEUED; }));
     EXPECT_EQ(rc, OV_DATA_FAILED);
     EXPECT_EQ(image.GetImage(OV_SIZE(512, 512), &data), OV_DATA_FAILED);
@@ -206,7 +206,7 @@ TEST_F(ImageObject, LeavingTheViewReleasesWhatTheCallbackLists) {
     ASSERT_EQ(image.Init(&log.control, file.Path(), {0, 0, 0}, {1, 1}, OV_SIZE(16, 16), 0, 1,
                          nullptr, Select, kNoFrame, 0, 0),
               0);
-    ASSERT_TRUE(OvPumpUntil([&] { return Ask(image, log.control, OV_SIZE(16, 16)) == 0; }));
+    ASSERT_TRUE(OvPumpUntilLoaded([&] { return Ask(image, log.control, OV_SIZE(16, 16)) == 0; }));
 
     g_Selections.releasePrevious = true;
     image.OutScreen();  // not in view before: nothing happens

@@ -89,7 +89,9 @@ TEST(ImageScreen, PlaceholderWhileLoadingThenThePictureThenTheSlowTimer) {
     held.files.Release();
     EXPECT_TRUE(stage.PumpUntilPixel(160, 120, ovtest::kRed));
     EXPECT_EQ(stage.Pixel(110, 120), Hex(ovtest::kRed));
-    EXPECT_EQ(stage.screen.GetUpdateInterval(), -1);
+    EXPECT_TRUE(OvPumpUntilLoaded([&] {
+        return stage.screen.GetUpdateInterval() == OV_SCREEN_SLOW_PERIOD;
+    })) << "the slow period returns once nothing loads";
 }
 
 // 37.5 units are about 250 pixels: of the versions 64, 256 and 1024 pixels wide the
@@ -145,7 +147,9 @@ TEST(ImageScreen, FilesThatCannotBeShownGetThePlaceholderOrTheSubstitute) {
         }
         stage.scene.Update();
 
-        EXPECT_TRUE(OvPumpUntil([&] { return stage.screen.GetUpdateInterval() == -1; })) << c.what;
+        EXPECT_TRUE(OvPumpUntilLoaded([&] {
+            return stage.screen.GetUpdateInterval() == OV_SCREEN_SLOW_PERIOD;
+        })) << c.what;
         const CPxRGB inside = c.withSubstitute ? ovtest::kGreen : Stage::kBack;
         const CPxRGB edge = c.withSubstitute ? ovtest::kGreen : kPlaceholder;
         EXPECT_EQ(stage.Pixel(160, 120), Hex(inside)) << c.what;

@@ -57,28 +57,12 @@ inline int CountLines(const LoggedControl& log, std::initializer_list<std::strin
     return count;
 }
 
-// A default camera (at depth 300 one scene unit is 2000 / 300 pixels) on a screen
-// showing a memory window over a grey background.
-struct Stage {
+// The screen tests' stage (window, scene, default camera, screen, all on a test clock)
+// over a blue-grey background, with the pixel reads these tests use.
+struct Stage : ovscreentest::Stage {
     static constexpr CPxRGB kBack{0x20, 0x30, 0x40};
 
-    LoggedControl log;
-    COvMemoryWindow window;
-    COvScene scene;
-    COvCamera camera;
-    COvScreen screen;
-
-    Stage(int width, int height) : window(width, height) {
-        scene.Init(&log.control);
-        ovscreentest::InitDefaultCamera(camera, log.control);
-        screen.Init(&log.control, &window, kBack, nullptr, 0, 0);
-        scene.AddCamera(&camera);
-        screen.AddCamera(&camera);
-    }
-    ~Stage() {
-        screen.Exit();
-        scene.Exit();
-    }
+    Stage(int width, int height) : ovscreentest::Stage(width, height, kBack) {}
     std::string Pixel(int x, int y) const {
         CPxRGB colour{-1, -1, -1};
         window.GetPixel(x, y, colour);
@@ -87,7 +71,7 @@ struct Stage {
     // Pumps until the window's pixel has the colour; false after the deadline.
     bool PumpUntilPixel(int x, int y, const CPxRGB& colour) {
         const std::string want = ovscreentest::Hex(colour);
-        return OvPumpUntil([&] { return Pixel(x, y) == want; });
+        return OvPumpUntilLoaded([&] { return Pixel(x, y) == want; });
     }
 };
 

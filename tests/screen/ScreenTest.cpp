@@ -54,7 +54,7 @@ TEST(Screen, BeforeInit) {
     EXPECT_EQ(screen.GetCenter().x, 0);
     EXPECT_EQ(screen.GetCanvas(), nullptr);
     EXPECT_EQ(screen.UpdateCanvas(), 0);
-    EXPECT_EQ(screen.GetUpdateInterval(), -1);
+    EXPECT_EQ(screen.GetUpdateInterval(), OV_SCREEN_SLOW_PERIOD);
     EXPECT_EQ(screen.GetReadLevel(), 1);
     COvObject* object = nullptr;
     EXPECT_EQ(screen.GetDisplayedObject(0, object, nullptr, nullptr), OV_SCREEN_NO_SUCH_OBJECT);
@@ -77,7 +77,7 @@ TEST(Screen, InitSizesToTheWindowAndStartsTheTimer) {
     EXPECT_EQ(screen.GetReadLevel(), 0);
     EXPECT_EQ(screen.GetWindow(), &window);
     // No objects: the slow check runs.
-    EXPECT_EQ(screen.GetUpdateInterval(), -1);
+    EXPECT_EQ(screen.GetUpdateInterval(), OV_SCREEN_SLOW_PERIOD);
     ASSERT_EQ(screen.ReDraw(), 0);
     EXPECT_TRUE(OvPixelsAre(OvPixelsOf(window), {{300, 199, CPxRGB{255, 0, 17}}}));
 
@@ -227,7 +227,7 @@ TEST(Screen, TimerRunsAtTheShortestPeriodAskedFor) {
     stage.Add(idle, OV_3DPOINT(0, -20, 0), OV_SIZE3D(5, 5));
     hidden.SetVisible(0);
     stage.scene.Update();
-    EXPECT_EQ(stage.screen.GetUpdateInterval(), 200);
+    EXPECT_EQ(stage.screen.GetUpdateInterval(), OV_DATA_QUEUED);
     EXPECT_EQ(hidden.log.prepared, 0);
     EXPECT_EQ(fast.log.prepared, fast.log.unprepared);
 
@@ -246,7 +246,7 @@ TEST(Screen, TimerRunsAtTheShortestPeriodAskedFor) {
     fast.interval = slow.interval = 0;
     ASSERT_EQ(request("first"), 0);
     stage.scene.Update();
-    EXPECT_EQ(stage.screen.GetUpdateInterval(), -1);
+    EXPECT_EQ(stage.screen.GetUpdateInterval(), OV_SCREEN_SLOW_PERIOD);
     const long long after = stage.window.GetPresentCount();
     const int drawn = fast.log.drawn;
     start = stage.clock.Elapsed();

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <thread>
 #include <utility>
 
 #include "Pixmere.h"
@@ -299,6 +300,17 @@ bool OvPumpUntil(const std::function<bool()>& done, std::chrono::milliseconds ti
             return done();
         }
         OvPumpMessages(10);
+    }
+    return true;
+}
+
+bool OvPumpUntilLoaded(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto watchdog = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= watchdog)
+            return done();
+        OvPumpMessages(10);
+        std::this_thread::yield();
     }
     return true;
 }

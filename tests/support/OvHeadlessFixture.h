@@ -125,6 +125,12 @@ bool OvPictureMatches(const OvPixels& pixels, const std::function<CPxRGB(int x, 
 bool OvPumpUntil(const std::function<bool()>& done,
                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+// The same for a condition that waits on the loading threads: the timeout runs on
+// the real clock only, since a test clock would let it pass before any load could
+// finish. Between pumps the thread yields to the loaders.
+bool OvPumpUntilLoaded(const std::function<bool()>& done,
+                       std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
 // Processor time the calling thread has used: a pump that waits must not use any.
 std::chrono::nanoseconds OvThreadCpuTime();
 
