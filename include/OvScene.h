@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "OvControl.h"
+#include "OvData.h"
 #include "OvExport.h"
 #include "OvPtrList.h"
 #include "OvTypes.h"
@@ -313,6 +314,127 @@ protected:
     COv3DPoint m_StartPos;
     COv3DPoint m_EndPos;
     COvLineStyle m_Style;
+};
+
+// ===========================================================================
+// Image object
+// ===========================================================================
+
+// One version of a picture: its pixel size, its size key and the descriptor of its
+// file. The pixels belong to the memory manager.
+class OV_EXPORT COvImageInfo {
+public:
+    // Sizes 0, no datum, an empty descriptor.
+    COvImageInfo();
+    ~COvImageInfo();
+    COvImageInfo(const COvImageInfo& other);
+    COvImageInfo& operator=(const COvImageInfo& other);
+
+    int m_nWidth;     // pixels, at least 1
+    int m_nHeight;    // pixels, at least 1
+    int m_nDiagonal;  // sqrt(width^2 + height^2), truncated
+    // The datum GetImage last handed out while this version was the choice (its own
+    // or a substitute). The lock went to that caller: once it is given back, this is
+    // only a record of what was shown and must not be dereferenced.
+    COvMemData* m_pMemData;
+    COvDataInfo m_Info;  // type 1, the file's name, priority and flags
+};
+
+// What an image object showed last: the size asked for and the version chosen.
+struct OV_EXPORT COvNowImageData {
+    int m_nWidth;
+    int m_nHeight;
+    COvImageInfo* m_pImageInfo;  // null when no version is chosen
+};
+
+// The versions of an image object, smallest size key first.
+class OV_EXPORT COvImageInfoList : public COvListBase<COvImageInfo> {
+public:
+    COvImageInfoList() = default;
+    explicit COvImageInfoList(List* list) : COvListBase<COvImageInfo>(list) {}
+    // The version at a zero-based index, or null.
+    COvImageInfo* GetImageInfo(int index) const { return GetData(index); }
+};
+
+// A picture held in several versions of different pixel sizes, one file each. Each
+// time it is drawn it picks the version whose size key lies nearest to the size shown
+// (ties go to the larger), asks the memory manager for it, and meanwhile shows any
+// version already in memory. Not copyable: it owns its versions.
+class OV_EXPORT COvImageObject : public COvObject {
+public:
+    // The client's selection callback: called with every version, an empty list to
+    // fill with the versions whose data should be let go, the previous choice and the
+    // new one (null when the object leaves a camera's view). It must not destroy the
+    // image object.
+    using SelectFunc = void (*)(const COvImageInfoList* images, COvImageInfoList* release,
+                                COvImageInfo* previous, COvImageInfo* next);
+
+    COvImageObject();
+    COvImageObject(const COvImageObject&) = delete;
+    COvImageObject& operator=(const COvImageObject&) = delete;
+    // Removes and releases every version, then leaves the scene as every object does.
+    ~COvImageObject() override;
+    // RemoveAllImages, then leaves the scene.
+    void Exit() override;
+    // False without versions; else the size of the largest version and true.
+    bool GetRecommendedSize(COvSize& size) const override;
+    // Called by a camera that does not see the object: once per departure from the
+    // view, lets the callback choose versions to release.
+    void OutScreen() override;
+    // A new, empty image virtual object, or null.
+    COvVirtualObject* MakeVirtualObject() override;
+
+    // 0 with the first version added; -10004 null control; -51003 null name
+    // (logged); -51000 scene size not above 0; COvObject::Init's code (logged);
+    // AddImage's code. Versions the object held before are released.
+    int Init(COvControl* control, const char* name, const COv3DPoint& pos, COvSize3D size3D,
+             const COvSize& size, int selected, int visible, void* userData, SelectFunc callback,
+             const COvFrameStyle& frame, int priority, int flags);
+    // Adds a version (type 1 data from the file `name`). 0; -51000 for a side below 1;
+    // -51002 when the size key does not fit an int; -51003 for a null name; -10000
+    // without memory. The next GetImage chooses again.
+    int AddImage(const char* name, const COvSize& size, int priority, int flags);
+    // Chooses the version for the shown size (again only when the size changed or
+    // versions were added or removed) and gets its data: 0 (*out its datum, locked),
+    // 200 (loading; *out a locked substitute or null), -1 (its file failed to load;
+    // *out as for 200; reported once per version); -10005 null out; -51001 no
+    // versions. The caller gives the lock back with COvControl::UnLockData.
+    int GetImage(COvSize size, COvMemData** out);
+    // The live view of the versions, smallest size key first.
+    const COvImageInfoList* GetImageList() const { return m_pImageInfoList.get(); }
+    // Removes and releases every version of exactly that size.
+    void RemoveImage(const COvSize& size);
+    // Removes and releases every version of exactly that name.
+    void RemoveImage(const char* name);
+    void RemoveAllImages();
+    COvNowImageData GetNowImageData() const;
+    // Sets the version's loading priority for its next request (2 load on the
+    // requesting thread, 1 urgent, other ordinary). Nothing for null.
+    static void SetPriority(int priority, COvImageInfo* info);
+
+protected:
+    CTypedPtrList<CPtrList, COvImageInfo*> m_ImageList;  // owned, by size key
+    std::unique_ptr<COvImageInfoList> m_pImageInfoList;  // view of m_ImageList
+    CPtrList m_DataInfoList;  // COvDataInfo* of the versions, in the order added
+    int m_nNowWidth;
+    int m_nNowHeight;
+    COvImageInfo* m_pNowImage;
+    SelectFunc m_pSelectFunc;
+
+private:
+    COvImageInfo* Nearest(const COvSize& size) const;
+    // Runs the callback and releases what it listed. False when the callback
+    // destroyed the object (nothing may be touched then).
+    bool Select(COvImageInfo* next);
+    void Release(COvImageInfo* info);
+    // Takes the version out of both lists, releases and deletes it.
+    void Discard(POSITION pos);
+
+    // The version whose failed load was reported last: a broken file is logged once,
+    // not at every redraw.
+    const COvImageInfo* m_pReported;
+    // Raised by the destructor while a callback runs.
+    bool* m_pDestroyed;
 };
 
 #endif

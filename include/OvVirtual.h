@@ -8,10 +8,16 @@
 #include "OvTypes.h"
 
 class COvCamera;
+class COvMemData;
 class COvObject;
 class COvScreen;
 class COvTransformation;
 class CPxCanvas24;
+
+// Status codes of the virtual objects.
+enum {
+    OV_VIRTUAL_NO_PICTURE = -1,  // an image's Draw found no data and drew the placeholder
+};
 
 // ===========================================================================
 // Base
@@ -112,6 +118,41 @@ protected:
     CPx2DPoint m_StartVirtual;
     CPx2DPoint m_EndVirtual;
     int m_nLineWidthVirtual;
+};
+
+// ===========================================================================
+// Image
+// ===========================================================================
+
+// Draws its image object's picture in the version that suits its box, scaled into
+// the box, or a grey outline while there is none yet. Holds a lock on the datum from
+// PrepareDraw to UnPrepareDraw only.
+class OV_EXPORT COvVirtualImageObject : public COvVirtualObject {
+public:
+    COvVirtualImageObject();
+    // A copy holds a lock of its own on the datum, so that each gives back its own.
+    COvVirtualImageObject(const COvVirtualImageObject& other);
+    COvVirtualImageObject& operator=(const COvVirtualImageObject& other);
+
+protected:
+    // Gives back a lock still held.
+    ~COvVirtualImageObject() override;
+
+public:
+    // The picture scaled into the box, then the frame: 0. Without a datum the grey
+    // outline: -1. DrawImage's failure code (logged; the datum is given back).
+    int Draw(CPxCanvas24* canvas, CPx2DPoint topLeft) override;
+    // Gets the datum for the box's size: the image object's code (200 while loading),
+    // except 0 when a failure still left a substitute to show.
+    int PrepareDraw() override;
+    // Gives the datum back.
+    void UnPrepareDraw() override;
+
+protected:
+    COvMemData* m_pMemData;
+
+private:
+    void ReleaseData();
 };
 
 #endif
