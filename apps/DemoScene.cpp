@@ -168,8 +168,49 @@ std::string Title(int index) {
     return std::string(kFirst[index % 12]) + " " + kSecond[(index * 5 + index / 12) % 12];
 }
 
+// A coordinate as the file shows it: whole numbers without a decimal point.
+ordered_json Number(double v) {
+    const double whole = std::round(v);
+    if (whole == v && std::fabs(v) < 1e15)
+        return static_cast<long long>(whole);
+    return v;
+}
+
 ordered_json Point(double x, double y, double z) {
-    return ordered_json::array({x, y, z});
+    return ordered_json::array({Number(x), Number(y), Number(z)});
+}
+
+// Indented JSON with short arrays of numbers on one line, as a person would write it.
+void Pretty(const ordered_json& value, std::string& out, int depth) {
+    const std::string indent(2 * (depth + 1), ' ');
+    const std::string close(2 * depth, ' ');
+    const bool flat =
+        value.is_array() && std::all_of(value.begin(), value.end(),
+                                        [](const ordered_json& item) { return item.is_number(); });
+    if (value.is_object() && !value.empty()) {
+        out += "{\n";
+        bool first = true;
+        for (const auto& item : value.items()) {
+            out += (first ? "" : ",\n") + indent + ordered_json(item.key()).dump() + ": ";
+            Pretty(item.value(), out, depth + 1);
+            first = false;
+        }
+        out += "\n" + close + "}";
+    } else if (value.is_array() && !value.empty() && !flat) {
+        out += "[\n";
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            out += (i == 0 ? "" : ",\n") + indent;
+            Pretty(value[i], out, depth + 1);
+        }
+        out += "\n" + close + "]";
+    } else if (flat && !value.empty()) {
+        out += "[";
+        for (std::size_t i = 0; i < value.size(); ++i)
+            out += (i == 0 ? "" : ", ") + value[i].dump();
+        out += "]";
+    } else {
+        out += value.dump();
+    }
 }
 
 // Scene units: pictures of 400 x 300 on a grid, labels below them.
@@ -209,7 +250,7 @@ std::string WritePictures(const fs::path& folder, const WallOptions& options,
         objects.push_back({{"type", "picture"},
                            {"id", id},
                            {"position", Point(x, y, kWallZ)},
-                           {"size", {kPictureWidth, kPictureHeight}},
+                           {"size", {Number(kPictureWidth), Number(kPictureHeight)}},
                            {"frame", {{"width", 6}, {"color", "#e8e4da"}, {"scaled", true}}},
                            {"versions", versions}});
         if (options.labels) {
@@ -217,7 +258,7 @@ std::string WritePictures(const fs::path& folder, const WallOptions& options,
                                {"id", "label " + id},
                                {"text", Title(index)},
                                {"position", Point(x, y - kPictureHeight / 2 - 45, kWallZ)},
-                               {"size", {kPictureWidth, 48}},
+                               {"size", {Number(kPictureWidth), 48}},
                                {"pixels", {400, 48}},
                                {"style",
                                 {{"font", "DejaVu Sans"},
@@ -266,12 +307,16 @@ void AddArrows(const WallOptions& options, ordered_json& objects) {
 
 ordered_json Cameras(const WallOptions& options) {
     const double far = (options.columns - 1) * kStepX;
+    // Far enough back that the whole wall fills most of a 1280 x 720 screen.
+    const double wide = (far + kPictureWidth) * 2000 / 1000;
+    const double high = options.rows * kStepY * 2000 / 560;
+    const double back = kWallZ - std::max(wide, high);
     return ordered_json::array(
         {{{"id", "oblique"},
           {"position", Point(-1000, 250, kWallZ - 2900)},
           {"forward", Point(1, -0.08, 1)},
           {"up", Point(0, 1, 0)}},
-         {{"id", "front"}, {"position", Point(far / 2, 0, -16000)}, {"forward", Point(0, 0, 1)}},
+         {{"id", "front"}, {"position", Point(far / 2, 0, back)}, {"forward", Point(0, 0, 1)}},
          {{"id", "start"}, {"position", Point(0, 0, 0)}, {"forward", Point(0, 0, 1)}}});
 }
 
@@ -330,8 +375,10 @@ std::string WriteWall(const std::string& folder, const WallOptions& options) {
         {"cameras", Cameras(options)},
         {"objects", objects}};
     const std::string path = folder + "/scene.json";
+    std::string text;
+    Pretty(scene, text, 0);
     std::ofstream out(path);
-    out << scene.dump(2) << "\n";
+    out << text << "\n";
     out.close();
     if (!out)
         return "cannot write " + path;

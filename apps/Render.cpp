@@ -70,6 +70,12 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
+std::string Hex(const CPxRGB& c) {
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02x%02x%02x", c.r & 0xFF, c.g & 0xFF, c.b & 0xFF);
+    return text;
+}
+
 nlohmann::json Layout(Stage& stage) {
     nlohmann::json objects = nlohmann::json::array();
     TimedScreen& screen = stage.Screen();
@@ -85,6 +91,10 @@ nlohmann::json Layout(Stage& stage) {
         nlohmann::json entry = {{"id", spec->id},
                                 {"type", spec->kind == ObjectSpec::PICTURE ? "picture" : "text"},
                                 {"box", {pos.x, pos.y, size.width, size.height}}};
+        if (spec->kind == ObjectSpec::TEXT) {
+            entry["color"] = Hex(spec->textStyle.color);
+            entry["background"] = Hex(spec->textStyle.background);
+        }
         if (const COvImageInfo* version =
                 static_cast<COvImageObject*>(object)->GetNowImageData().m_pImageInfo)
             entry["version"] = static_cast<const char*>(version->m_Info.m_strName);
@@ -104,7 +114,8 @@ nlohmann::json Layout(Stage& stage) {
                            {"type", "line"},
                            {"start", {start.x, start.y}},
                            {"end", {end.x, end.y}},
-                           {"width", projected->GetLineWidthVirtual()}});
+                           {"width", projected->GetLineWidthVirtual()},
+                           {"color", Hex(spec->lineStyle.color)}});
     }
     return objects;
 }
