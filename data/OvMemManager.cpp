@@ -1,5 +1,6 @@
 #include "data/OvMemManager.h"
 
+#include "QrAbortable.h"
 #include "data/OvDataLog.h"
 
 namespace {
@@ -44,6 +45,12 @@ int COvMemManager::Init(COvControl* control, unsigned int maxMem, int reserved) 
 void COvMemManager::Shutdown() {
     m_LoadingCue.RemoveAll();
     m_Cache.RemoveAll();
+    // Creators whose streams wait on the outside (a stalled server) end those waits,
+    // so that the wait below is not theirs.
+    for (int i = 0; i < m_StreamCreators.m_nCount; ++i) {
+        if (auto* abortable = dynamic_cast<CQrAbortable*>(m_StreamCreators.m_ppCreators[i]))
+            abortable->AbortStreams();
+    }
     m_LoadingThread.WaitAll();
 }
 

@@ -10,6 +10,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev
     # imaging
     libjpeg62-turbo-dev libpng-dev
+    # pictures from web servers; the tests' servers and certificates
+    libcurl4-openssl-dev python3 openssl
     # text
     libfreetype-dev libharfbuzz-dev libfontconfig-dev fonts-dejavu-core
     # windows: SDL2, and a virtual X display for the window tests
