@@ -1,6 +1,6 @@
 #include "Stage.h"
 
-#include <new>
+#include <QrHttp.h>
 
 namespace ovapp {
 
@@ -63,6 +63,11 @@ std::string Stage::Build(const SceneSpec& scene, const CameraSpec& camera, HWND 
         return "cannot open the log file " + logPath;
     if (init != 0)
         return "the library could not start (" + std::to_string(init) + ")";
+
+    // Pictures may be named by URL; failed loads go to the library's log.
+    CQrHttpSettings http;
+    http.m_Report = QrReportTo(&m_Control);
+    m_Control.AddStreamCreator(new CQrHttpStreamCreator(http));
 
     m_pScene = std::make_unique<COvScene>();
     m_pScene->Init(&m_Control);
