@@ -230,14 +230,8 @@ BENCHMARK(Ours_CanvasUpdate)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(Cairo_SameFrame)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
 int main(int argc, char** argv) {
-    // Interleaved repetitions let a busy spell of the shared machine slow both alike.
-    std::vector<char*> args(argv, argv + argc);
-    char interleave[] = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleave);
-    argc = static_cast<int>(args.size());
-    argv = args.data();
     // Ours may take at most 0.75 of cairo's time: cairo / ours >= 1 / 0.75.
-    return RunWithRatios(argc, argv,
-                         {{"demo frame: canvas update vs cairo", "Ours_CanvasUpdate",
-                           "Cairo_SameFrame", 1.0 / 0.75}});
+    return RunInterleavedWithRatios(argc, argv,
+                                    {{"demo frame: canvas update vs cairo", "Ours_CanvasUpdate",
+                                      "Cairo_SameFrame", 1.0 / 0.75}});
 }

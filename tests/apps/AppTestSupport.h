@@ -1,37 +1,11 @@
-// What the program's tests share: scratch folders, pictures to read back, and
-// structural checks of rendered pictures (a picture where it belongs, ink, a colour).
+// What the program's tests share: pictures to read back, and structural checks of rendered pictures
+// (a picture where it belongs, ink, a colour).
 #ifndef ORVANE_TESTS_APPTESTSUPPORT_H
 #define ORVANE_TESTS_APPTESTSUPPORT_H
 
-#include <stdlib.h>
-
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "Pixmere.h"
-
-// A new folder in the temporary directory, removed with everything in it.
-class AppTempDir {
-public:
-    AppTempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "orvane-app-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr)
-            m_Path = pattern;
-    }
-    ~AppTempDir() {
-        std::error_code ignored;
-        if (!m_Path.empty())
-            std::filesystem::remove_all(m_Path, ignored);
-    }
-    AppTempDir(const AppTempDir&) = delete;
-    AppTempDir& operator=(const AppTempDir&) = delete;
-    const std::string& Path() const { return m_Path; }
-
-private:
-    std::string m_Path;
-};
 
 // A box of pixels, top-left corner and size.
 struct AppBox {

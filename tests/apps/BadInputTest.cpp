@@ -8,6 +8,7 @@
 
 #include "AppProcess.h"
 #include "AppTestSupport.h"
+#include "QrTestServer.h"
 
 namespace {
 
@@ -86,7 +87,7 @@ TEST(BadInputTest, IsRefusedWithItsPlaceAndStatus) {
         {"bad size", SCENE(""), {"--size", "640by480"}, 2, "--size: expected WIDTHxHEIGHT"},
         {"bad option", SCENE(""), {"--frame", "3"}, 2, "--frame"},
     };
-    const AppTempDir dir;
+    const QrTempDir dir;
     WriteTestPicture(dir.Path() + "/pic.png", 8, 6);
     for (const BadCase& c : cases) {
         SCOPED_TRACE(c.name);
