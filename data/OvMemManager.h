@@ -4,6 +4,8 @@
 #ifndef ORVANE_DATA_OVMEMMANAGER_H
 #define ORVANE_DATA_OVMEMMANAGER_H
 
+#include <memory>
+
 #include "OvData.h"
 #include "OvPtrList.h"
 #include "data/OvDataManager.h"
@@ -13,6 +15,7 @@
 #include "data/OvStreamCreatorList.h"
 
 class COvControl;
+class COvFontFaces;
 class CQrStreamCreator;
 
 // All operations are called from the client's thread; the loading threads reach the
@@ -74,6 +77,10 @@ public:
     COvDataManager m_DataManager;
     COvLoadingCue m_LoadingCue;
     COvLoadingThread m_LoadingThread;
+    // The font faces that text renderings with this control share. The renderer makes
+    // them on first use and reaches them only through std::atomic_load and
+    // std::atomic_compare_exchange_strong, since renderings may run on several threads.
+    std::shared_ptr<COvFontFaces> m_pFontFaces;
 
 private:
     // The priority-2 path: 0 with *out set (or null after a failed load on this
