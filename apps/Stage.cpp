@@ -119,8 +119,25 @@ std::string Stage::AddObject(const ObjectSpec& spec) {
             m_Objects.push_back(std::move(picture));
             break;
         }
-        case ObjectSpec::TEXT:
-            return Failed(spec, "text", OV_E_NOMEMORY);
+        case ObjectSpec::TEXT: {
+            auto text = std::make_unique<COvTextObject>();
+            const TextStyleSpec& s = spec.textStyle;
+            COvTextStyle style;
+            style.m_strFontName = s.font.c_str();
+            style.m_nSize = s.points;
+            style.m_bFixedSize = s.fixedSize ? 1 : 0;
+            style.m_TextColor = s.color;
+            style.m_BackColor = s.background;
+            style.m_nStyle = (s.bold ? 1 : 0) | (s.italic ? 2 : 0) | (s.underline ? 4 : 0) |
+                             (s.strikeout ? 8 : 0);
+            const int code =
+                text->Init(&m_Control, spec.text.c_str(), style, spec.position, spec.size,
+                           spec.pixels, selected, visible, user, Frame(spec.frame));
+            if (code != 0)
+                return Failed(spec, "text", code);
+            m_Objects.push_back(std::move(text));
+            break;
+        }
         case ObjectSpec::LINE: {
             auto line = std::make_unique<COvLineObject>();
             const LineStyleSpec& s = spec.lineStyle;
