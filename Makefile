@@ -1,8 +1,16 @@
 # Front door: each target installs what is missing, builds and runs.
 .PHONY: all deps test test-release test-asan test-tsan fuzz bench demo install clean
 
+# Where `make install` puts the library: make install PREFIX=$HOME/.local
+PREFIX ?= /usr/local
+
+# The optimised libraries, in build/release.
 all: deps
-	@bash scripts/build.sh release
+	@bash scripts/build.sh build
+
+# Builds, then installs headers, libraries, the CMake package and the pkg-config file.
+install: deps
+	@bash scripts/build.sh install "$(PREFIX)"
 
 deps:
 	@bash scripts/deps.sh

@@ -26,11 +26,14 @@ void COvDataInfo::Init(int type, const char* name, int priority, int flags) {
 // ---------------------------------------------------------------------------
 
 void COvMemData::UnLock(COvDataManager* handlers) {
+    // NOTE: without the registry the data could not be freed by its type's handler;
+    // the lock stays with the caller instead of leaking the data.
+    if (handlers == nullptr)
+        return;
     if (OvLockRelease(this) != 1)
         return;
     // The last holder is gone: nobody else can reach the record any more.
-    if (handlers != nullptr)
-        handlers->GetHandler(m_Info.m_nType)->FreeData(&m_pData);
+    handlers->GetHandler(m_Info.m_nType)->FreeData(&m_pData);
     delete this;
 }
 

@@ -4,12 +4,18 @@
 #include <new>
 #include <vector>
 
-#include "data/OvDataLog.h"
+#include "foundation/OvReport.h"
 
 namespace {
 
 constexpr int kSharedByName = 1;
 constexpr int kUrgent = 1;
+
+// No memory for a request: reported as the queue's Add, whichever path asked.
+int ReportNoMemory(COvControl* control, std::size_t bytes) {
+    return ov::Report(control, "COvLoadingCue", "Add", OV_E_NOMEMORY, static_cast<long long>(bytes),
+                      ov::kFoundHere);
+}
 
 }  // namespace
 
@@ -148,13 +154,11 @@ int COvLoadingCue::Add(COvDataInfo& info) {
         }
         if (byName)
             info.m_nDataID = request->m_Info.m_nDataID;
-        return 1;
+        return kPendingRequest;
     }
-    if (NewRequest(info, 0) == nullptr) {
-        return OvDataLog(m_pControl, "COvLoadingCue", "Add", OV_E_NOMEMORY,
-                         static_cast<int>(sizeof(COvLoadRequest)), 1);
-    }
-    return 0;
+    if (NewRequest(info, 0) == nullptr)
+        return ReportNoMemory(m_pControl, sizeof(COvLoadRequest));
+    return kNewRequest;
 }
 
 int COvLoadingCue::Claim(COvDataInfo& info, std::shared_ptr<COvLoadEvent>* wait) {
@@ -168,24 +172,21 @@ int COvLoadingCue::Claim(COvDataInfo& info, std::shared_ptr<COvLoadEvent>* wait)
             info.m_nDataID = request->m_Info.m_nDataID;
         if (request->m_bLoading == 0) {
             request->m_bLoading = 1;
-            return 1;
+            return kPendingRequest;
         }
         try {
             if (!request->m_hDone)
                 request->m_hDone = std::make_shared<COvLoadEvent>();
         } catch (const std::bad_alloc&) {
-            return OvDataLog(m_pControl, "COvLoadingCue", "Add", OV_E_NOMEMORY,
-                             static_cast<int>(sizeof(COvLoadEvent)), 1);
+            return ReportNoMemory(m_pControl, sizeof(COvLoadEvent));
         }
         if (wait != nullptr)
             *wait = request->m_hDone;
-        return 2;
+        return kWaitForOther;
     }
-    if (NewRequest(info, 1) == nullptr) {
-        return OvDataLog(m_pControl, "COvLoadingCue", "Add", OV_E_NOMEMORY,
-                         static_cast<int>(sizeof(COvLoadRequest)), 1);
-    }
-    return 0;
+    if (NewRequest(info, 1) == nullptr)
+        return ReportNoMemory(m_pControl, sizeof(COvLoadRequest));
+    return kNewRequest;
 }
 
 int COvLoadingCue::Finish(const COvDataInfo& info) {
@@ -193,9 +194,9 @@ int COvLoadingCue::Finish(const COvDataInfo& info) {
     bool byName = false;
     COvLoadRequest* request = Match(info, &byName);
     if (request == nullptr)
-        return 1;
+        return kNoRequest;
     Drop(request);
-    return 0;
+    return kFinished;
 }
 
 int COvLoadingCue::FinishOwn(const COvDataInfo& info) {
@@ -203,10 +204,10 @@ int COvLoadingCue::FinishOwn(const COvDataInfo& info) {
     auto it = m_IDMap.find(info.m_nDataID);
     if (info.m_nDataID == 0 || it == m_IDMap.end() ||
         it->second->m_Info.m_strName != info.m_strName) {
-        return 1;
+        return kNoRequest;
     }
     Drop(it->second.get());
-    return 0;
+    return kFinished;
 }
 
 void COvLoadingCue::RemoveAll() {

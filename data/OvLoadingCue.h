@@ -52,19 +52,25 @@ public:
 
     void Init(COvControl* control);
 
+    // What Add and Claim answer, besides a negative failure code.
+    enum Result { kNewRequest = 0, kPendingRequest = 1, kWaitForOther = 2 };
+    // What Finish and FinishOwn answer.
+    enum Finished { kFinished = 0, kNoRequest = 1 };
+
     // Queues a request for info. A request already pending is moved to the front of
     // its class (its identity number copied into info when it was found by name):
-    // returns 1. Otherwise a new request is queued and info gets a new identity
-    // number: returns 0. -10000 (logged) when there is no memory for a request.
+    // kPendingRequest. Otherwise a new request is queued and info gets a new identity
+    // number: kNewRequest. -10000 (reported) when there is no memory for a request.
     int Add(COvDataInfo& info);
-    // Takes the request for info so that the caller loads it: 1 when a waiting
-    // request was taken, 0 when a new one was made for it (info gets its identity
-    // number either way). 2 when another thread loads it: *wait receives the event
-    // that finishing the request signals. -10000 (logged) without memory.
+    // Takes the request for info so that the caller loads it: kPendingRequest when a
+    // waiting request was taken, kNewRequest when a new one was made for it (info gets
+    // its identity number either way). kWaitForOther when another thread loads it:
+    // *wait receives the event that finishing the request signals. -10000 (reported)
+    // without memory.
     int Claim(COvDataInfo& info, std::shared_ptr<COvLoadEvent>* wait);
     // Cancels or completes the request matching info (by identity number and name,
-    // else by name when info is shared by name) and wakes its waiters: 0, or 1
-    // when there is none.
+    // else by name when info is shared by name) and wakes its waiters: kFinished, or
+    // kNoRequest when there is none.
     int Finish(const COvDataInfo& info);
     // As Finish, but only the request with info's own identity number and name: a
     // loader finishes its own request, never a newer one of the same name.
@@ -82,6 +88,16 @@ public:
     // The identity numbers of the requests from the front of the queue, for tests.
     std::vector<int> GetOrder() const;
 
+private:
+    friend struct OvDataTestAccess;
+
+    COvLoadRequest* Match(const COvDataInfo& info, bool* byName) const;
+    COvLoadRequest* NewRequest(COvDataInfo& info, int loading);
+    void Enqueue(COvLoadRequest* request);
+    void Unlink(COvLoadRequest* request);
+    void Drop(COvLoadRequest* request);
+
+    // Everything below is guarded by m_Lock.
     COvControl* m_pControl;
     std::unordered_map<COvString, COvLoadRequest*, OvNameHash, OvNameEqual> m_NameMap;
     std::unordered_map<int, std::unique_ptr<COvLoadRequest>> m_IDMap;  // owns them
@@ -89,13 +105,6 @@ public:
     COvLoadRequest* m_pInsert;                // ordinary requests go in front of this one
     int m_nNextID;
     mutable std::mutex m_Lock;
-
-private:
-    COvLoadRequest* Match(const COvDataInfo& info, bool* byName) const;
-    COvLoadRequest* NewRequest(COvDataInfo& info, int loading);
-    void Enqueue(COvLoadRequest* request);
-    void Unlink(COvLoadRequest* request);
-    void Drop(COvLoadRequest* request);
 };
 
 #endif

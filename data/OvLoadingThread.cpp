@@ -2,11 +2,11 @@
 
 #include <exception>
 
-#include "data/OvDataLog.h"
 #include "data/OvDataManager.h"
+#include "data/OvLoadData.h"
 #include "data/OvLoadingCue.h"
 #include "data/OvMemCache.h"
-#include "data/OvStreamCreatorList.h"
+#include "foundation/OvReport.h"
 #include "platform/OvThreadPriority.h"
 
 namespace {
@@ -15,6 +15,8 @@ constexpr int kMinThreads = 1;
 constexpr int kMaxThreads = 10;
 // How much nicer than the client's thread a worker runs.
 constexpr int kWorkerNiceness = 5;
+// A worker's exit code after a failed load it could not record.
+constexpr int kNoRecordForFailure = -1;
 
 }  // namespace
 
@@ -78,14 +80,14 @@ void COvLoadingThread::StartOne() {
         worker = std::make_unique<Worker>();
         m_Threads.push_back(nullptr);
     } catch (const std::bad_alloc&) {
-        OvDataLog(m_pControl, "COvLoadingThread", "AddThread", OV_E_NOMEMORY,
-                  static_cast<int>(sizeof(Worker)), 1);
+        ov::Report(m_pControl, "COvLoadingThread", "AddThread", OV_E_NOMEMORY,
+                   static_cast<long long>(sizeof(Worker)), ov::kFoundHere);
         return;
     }
     if (!Launch(worker.get())) {
         m_Threads.pop_back();
-        OvDataLog(m_pControl, "COvLoadingThread", "AddThread", OV_E_NOMEMORY, "thread not started",
-                  1);
+        ov::Report(m_pControl, "COvLoadingThread", "AddThread", OV_E_NOMEMORY, "thread not started",
+                   ov::kFoundHere);
         return;
     }
     m_Threads.back() = std::move(worker);
@@ -140,25 +142,31 @@ bool COvLoadingThread::Launch(Worker* worker) {
 
 int COvLoadingThread::Start(const COvLoadingContext* context, std::atomic<bool>* done) {
     COvDataManager& handlers = *context->pDataManager;
+    int exitCode = 0;
     for (;;) {
         COvDataInfo info;
         if (!context->pCue->TakeNext(info, done))
-            return 0;
+            return exitCode;
 
         int size = 0;
         void* data = OvLoadData(info, *context->pStreamCreators, handlers, &size);
         const bool recorded =
             context->pCache->MakeRecord(info, data, size, "COvLoadingThread", 0) != nullptr;
         // Cancelled while loading: the fresh record must not stay behind.
-        const bool cancelled = context->pCue->FinishOwn(info) != 0;
+        const bool cancelled = context->pCue->FinishOwn(info) != COvLoadingCue::kFinished;
         if (recorded) {
             if (cancelled)
                 context->pCache->RemoveOwn(info);
             continue;
         }
-        OvDataLog(context->pControl, "COvLoadingThread", "Start", -55001, "MakeMemData()", 0);
-        if (data == nullptr)
-            return -1;
+        ov::Report(context->pControl, "COvLoadingThread", "Start", OV_DATA_NO_RECORD,
+                   "MakeMemData()", ov::kPassedOn);
+        if (data == nullptr) {
+            // NOTE: the worker goes on: ending here would leave the requests behind
+            // this one without a worker until the next new request.
+            exitCode = kNoRecordForFailure;
+            continue;
+        }
         handlers.GetHandler(info.m_nType)->FreeData(&data);
     }
 }

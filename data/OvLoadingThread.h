@@ -60,24 +60,27 @@ public:
     int GetRunningCount();
 
     // The worker's procedure: serves requests until none is waiting. Returns 0, or -1
-    // when a record could not be made for a failed load.
+    // when a record could not be made for a failed load (the worker still served the
+    // rest of the queue).
     static int Start(const COvLoadingContext* context, std::atomic<bool>* done);
-
-    COvControl* m_pControl;
-    std::list<std::unique_ptr<Worker>> m_Threads;  // oldest first
-    COvLoadingContext m_Context;
-    std::atomic<int> m_nMaxThreads;
-    std::mutex m_Lock;  // guards m_Threads
 
 protected:
     // Starts worker->thread running Start, raising done and then exited when it
     // returns; false when the system refuses a thread.
     virtual bool Launch(Worker* worker);
+    // What the workers are given.
+    const COvLoadingContext* Context() const { return &m_Context; }
 
 private:
     void Sweep();
     int RunningLocked() const;
     void StartOne();
+
+    COvControl* m_pControl;
+    std::list<std::unique_ptr<Worker>> m_Threads;  // oldest first, guarded by m_Lock
+    COvLoadingContext m_Context;
+    std::atomic<int> m_nMaxThreads;
+    std::mutex m_Lock;
 };
 
 #endif

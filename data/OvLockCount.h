@@ -4,6 +4,8 @@
 #ifndef ORVANE_DATA_OVLOCKCOUNT_H
 #define ORVANE_DATA_OVLOCKCOUNT_H
 
+#include <cassert>
+
 #include "OvData.h"
 
 // Adds one holder; returns the count before.
@@ -13,7 +15,9 @@ inline int OvLockAdd(COvMemData* rec) {
 
 // Removes one holder; returns the count before (1 means the caller was the last).
 inline int OvLockRelease(COvMemData* rec) {
-    return __atomic_fetch_sub(&rec->m_nLock, 1, __ATOMIC_ACQ_REL);
+    const int before = __atomic_fetch_sub(&rec->m_nLock, 1, __ATOMIC_ACQ_REL);
+    assert(before >= 1 && "a record's lock was given back more often than taken");
+    return before;
 }
 
 inline int OvLockCount(const COvMemData* rec) {

@@ -1,11 +1,12 @@
 #include "data/OvMemCache.h"
 
+#include <cassert>
 #include <new>
 
 #include "OvPlatform.h"
-#include "data/OvDataLog.h"
 #include "data/OvDataManager.h"
 #include "data/OvLockCount.h"
+#include "foundation/OvReport.h"
 
 namespace {
 
@@ -40,14 +41,14 @@ COvMemCache::~COvMemCache() = default;
 
 int COvMemCache::Init(COvControl* control, COvDataManager* handlers, unsigned int maxMem) {
     std::lock_guard<std::recursive_mutex> guard(m_Lock);
-    int code = 0;
     if (control == nullptr) {
-        code = OV_E_NULL_CONTROL;
-    } else if (handlers == nullptr) {
-        code = -62000;
+        return ov::Report(control, "COvMemCache", "Init", OV_E_NULL_CONTROL, "control",
+                          ov::kFoundHere);
     }
-    if (code != 0)
-        return OvDataLog(control, "COvMemManager", "Init", code, "", 0);
+    if (handlers == nullptr) {
+        return ov::Report(control, "COvMemCache", "Init", OV_CACHE_NO_REGISTRY, "handlers",
+                          ov::kFoundHere);
+    }
     m_pControl = control;
     m_pDataManager = handlers;
     m_nTotalSize = 0;
@@ -125,6 +126,7 @@ COvMemData* COvMemCache::Lookup(COvDataInfo& info) {
         Unlink(rec);
         Link(rec);
     }
+    AssertConsistent();
     return rec;
 }
 
@@ -133,19 +135,21 @@ void COvMemCache::Insert(COvMemData* rec, const COvDataInfo& info) {
     Trim();
     // The maps first: when they cannot grow, the cache is left as it was.
     auto [it, added] = m_IDMap.try_emplace(info.m_nDataID, rec);
+    COvMemData* old = added ? nullptr : it->second;
     if ((info.m_nFlags & kSharedByName) != 0) {
         try {
-            m_NameMap[info.m_strName] = rec;
+            auto named = m_NameMap.try_emplace(info.m_strName, rec).first;
+            if (named->second == old)
+                named->second = rec;  // the record it replaces hands its name over
         } catch (...) {
             if (added)
                 m_IDMap.erase(it);
             throw;
         }
     }
-    if (!added && it->second != rec) {
+    if (old != nullptr && old != rec) {
         // NOTE: a record left in the list without its map entry could never be found
         // or removed again; drop the older one (its holders keep it alive).
-        COvMemData* old = it->second;
         it->second = rec;
         auto named = m_NameMap.find(old->m_Info.m_strName);
         if (named != m_NameMap.end() && named->second == old)
@@ -155,6 +159,7 @@ void COvMemCache::Insert(COvMemData* rec, const COvDataInfo& info) {
     m_nTotalSize += rec->m_nSize;
     Link(rec);
     OvLockAdd(rec);
+    AssertConsistent();
 }
 
 COvMemData* COvMemCache::MakeRecord(const COvDataInfo& info, void* data, int size,
@@ -170,8 +175,8 @@ COvMemData* COvMemCache::MakeRecord(const COvDataInfo& info, void* data, int siz
         rec->m_pPrev = nullptr;
         Insert(rec.get(), info);
     } catch (const std::bad_alloc&) {
-        OvDataLog(m_pControl, className, "MakeMemData", OV_E_NOMEMORY,
-                  static_cast<int>(sizeof(COvMemData)), 1);
+        ov::Report(m_pControl, className, "MakeMemData", OV_E_NOMEMORY,
+                   static_cast<long long>(sizeof(COvMemData)), ov::kFoundHere);
         return nullptr;
     }
     // From here on the record's life follows its lock count.
@@ -186,6 +191,7 @@ bool COvMemCache::Remove(COvDataInfo& info) {
         return false;
     info.m_nDataID = 0;
     Evict(rec);
+    AssertConsistent();
     return true;
 }
 
@@ -203,6 +209,7 @@ void COvMemCache::RemoveAll() {
     m_NameMap.clear();
     m_IDMap.clear();
     m_nTotalSize = 0;
+    AssertConsistent();
 }
 
 // ---------------------------------------------------------------------------
@@ -234,6 +241,7 @@ bool COvMemCache::Trim() {
     }
     m_dwLastTrim = m_pTick();
     m_bNeedUpdate = false;
+    AssertConsistent();
     return true;
 }
 
@@ -284,4 +292,27 @@ void COvMemCache::Release(COvMemData* rec) {
         }
         delete rec;
     }
+}
+
+void COvMemCache::AssertConsistent() const {
+#ifndef NDEBUG
+    long long total = 0;
+    std::size_t listed = 0;
+    std::size_t named = 0;
+    const COvMemData* head = m_pHead.get();
+    for (const COvMemData* rec = head->m_pNext; rec != head; rec = rec->m_pNext) {
+        assert(rec->m_pNext->m_pPrev == rec);
+        assert(OvLockCount(rec) >= 1);  // the cache's own lock at least
+        auto byID = m_IDMap.find(rec->m_Info.m_nDataID);
+        assert(byID != m_IDMap.end() && byID->second == rec);
+        auto byName = m_NameMap.find(rec->m_Info.m_strName);
+        if (byName != m_NameMap.end() && byName->second == rec)
+            ++named;
+        total += rec->m_nSize;
+        ++listed;
+    }
+    assert(total == m_nTotalSize);
+    assert(listed == m_IDMap.size());
+    assert(named == m_NameMap.size());
+#endif
 }

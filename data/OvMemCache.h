@@ -37,7 +37,7 @@ public:
 
     // Connects the cache and sets the budget (a value with the top bit set leaves
     // it 0); lowers the forced-trim flag. 0, -10004 for a null control, -62000 for
-    // a null registry (logged as the manager's Init).
+    // a null registry (both logged).
     int Init(COvControl* control, COvDataManager* handlers, unsigned int maxMem);
 
     // The record for info (by identity number and name, else by name when info is
@@ -46,12 +46,14 @@ public:
     COvMemData* Lookup(COvDataInfo& info);
     // Trims (see Trim), then adds rec (which already carries the caller's lock) as the
     // most recently used record under info's identity number (and name when shared)
-    // and adds the cache's lock. A record cached under the same number is dropped.
-    // Throws std::bad_alloc, with the cache unchanged, when the maps cannot grow.
+    // and adds the cache's lock. A record cached under the same number is dropped. A
+    // name that another record is filed under stays that record's: a load that was
+    // cancelled meanwhile must not take it over. Throws std::bad_alloc, with the cache
+    // unchanged, when the maps cannot grow.
     void Insert(COvMemData* rec, const COvDataInfo& info);
     // Makes a record for data (null: a failed load, remembered with size 0) with
     // callerLocks locks of the caller's and inserts it. Null when the record cannot
-    // be allocated (logged for className as "MakeMemData", -10000); data is then not
+    // be allocated (reported for className as "MakeMemData", -10000); data is then not
     // taken. Without a caller's lock the record may be gone at once: the result then
     // only tells success.
     COvMemData* MakeRecord(const COvDataInfo& info, void* data, int size, const char* className,
@@ -82,7 +84,22 @@ public:
     // The clock of the 2000 ms rule; the platform's tick count unless replaced.
     void SetTickSource(TickSource source);
 
-    // The members below are guarded by m_Lock; tests lock it to inspect them.
+private:
+    friend struct OvDataTestAccess;
+
+    COvMemData* Find(const COvDataInfo& info, bool* byName) const;
+    void Link(COvMemData* rec);
+    static void Unlink(COvMemData* rec);
+    // Takes rec out of both maps (where they point at it) and releases it.
+    void Evict(COvMemData* rec);
+    // Takes rec out of the list and gives back the cache's lock, freeing the record
+    // when nobody else holds it.
+    void Release(COvMemData* rec);
+    // Checks, in builds with assertions, that the total is the sum of the listed
+    // records' sizes and that the list and the maps agree. Called with m_Lock held.
+    void AssertConsistent() const;
+
+    // Everything below is guarded by m_Lock.
     COvControl* m_pControl;
     COvDataManager* m_pDataManager;
     std::unordered_map<COvString, COvMemData*, OvNameHash, OvNameEqual> m_NameMap;
@@ -96,17 +113,6 @@ public:
     bool m_bNeedUpdate;
     std::uint32_t m_dwLastTrim;
     mutable std::recursive_mutex m_Lock;
-
-private:
-    COvMemData* Find(const COvDataInfo& info, bool* byName) const;
-    void Link(COvMemData* rec);
-    static void Unlink(COvMemData* rec);
-    // Takes rec out of both maps (where they point at it) and releases it.
-    void Evict(COvMemData* rec);
-    // Takes rec out of the list and gives back the cache's lock, freeing the record
-    // when nobody else holds it.
-    void Release(COvMemData* rec);
-
     TickSource m_pTick;
     Stats m_Stats;
 };

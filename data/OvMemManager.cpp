@@ -1,14 +1,13 @@
 #include "data/OvMemManager.h"
 
-#include "QrAbortable.h"
-#include "data/OvDataLog.h"
+#include "data/OvLoadData.h"
+#include "foundation/OvReport.h"
 
 namespace {
 
 constexpr int kLoadNow = 2;
 constexpr int kReady = 0;
-constexpr int kQueued = 200;
-constexpr int kFailed = -1;
+// The awaited datum is not in the cache after the wait: claim it again.
 constexpr int kRetry = -3;
 
 }  // namespace
@@ -31,7 +30,7 @@ int COvMemManager::Init(COvControl* control, unsigned int maxMem, int reserved) 
     m_pControl = control;
     const int code = m_Cache.Init(control, &m_DataManager, maxMem);
     if (code != 0)
-        return code;
+        return ov::Report(control, "COvMemManager", "Init", code, "", ov::kPassedOn);
     m_DataManager.Init(control);
     m_LoadingCue.Init(control);
     m_LoadingThread.Init(
@@ -47,10 +46,7 @@ void COvMemManager::Shutdown() {
     m_Cache.RemoveAll();
     // Creators whose streams wait on the outside (a stalled server) end those waits,
     // so that the wait below is not theirs.
-    for (int i = 0; i < m_StreamCreators.m_nCount; ++i) {
-        if (auto* abortable = dynamic_cast<CQrAbortable*>(m_StreamCreators.m_ppCreators[i]))
-            abortable->AbortStreams();
-    }
+    m_StreamCreators.AbortStreams();
     m_LoadingThread.WaitAll();
 }
 
@@ -65,8 +61,8 @@ int COvMemManager::Substitute(COvMemData** out, CPtrList* substitutes, int code)
 
 int COvMemManager::GetData(COvMemData** out, COvDataInfo* info, CPtrList* substitutes) {
     if (out == nullptr || info == nullptr) {
-        return OvDataLog(m_pControl, "COvMemManager", "GetData", OV_E_NULL_OUTPUT,
-                         out == nullptr ? "out" : "info", 1);
+        return ov::Report(m_pControl, "COvMemManager", "GetData", OV_E_NULL_OUTPUT,
+                          out == nullptr ? "out" : "info", ov::kFoundHere);
     }
     *out = m_Cache.Lookup(*info);
     if (*out == nullptr && info->m_nPriority == kLoadNow) {
@@ -79,18 +75,18 @@ int COvMemManager::GetData(COvMemData** out, COvDataInfo* info, CPtrList* substi
         if ((*out)->m_pData != nullptr)
             return kReady;
         UnLockData(*out);
-        return Substitute(out, substitutes, kFailed);
+        return Substitute(out, substitutes, OV_DATA_FAILED);
     }
     const int added = m_LoadingCue.Add(*info);
-    if (added == 0) {
+    if (added == COvLoadingCue::kNewRequest) {
         m_LoadingThread.AddThread();
-    } else if (added == 1) {
+    } else if (added == COvLoadingCue::kPendingRequest) {
         m_LoadingThread.EnsureThread();
     } else {
-        // Nothing was queued (no memory for a request, logged): not "queued".
+        // Nothing was queued (no memory for a request, reported): not "queued".
         return Substitute(out, substitutes, added);
     }
-    return Substitute(out, substitutes, kQueued);
+    return Substitute(out, substitutes, OV_DATA_QUEUED);
 }
 
 int COvMemManager::LoadNow(COvDataInfo& info, COvMemData** out) {
@@ -98,18 +94,18 @@ int COvMemManager::LoadNow(COvDataInfo& info, COvMemData** out) {
     const int claim = m_LoadingCue.Claim(info, &done);
     if (claim < 0)
         return claim;
-    if (claim == 2) {
+    if (claim == COvLoadingCue::kWaitForOther) {
         done->Wait();
         *out = m_Cache.Lookup(info);
         return *out != nullptr ? kReady : kRetry;
     }
     *out = MakeData(info);
-    if (m_LoadingCue.FinishOwn(info) == 0)
+    if (m_LoadingCue.FinishOwn(info) == COvLoadingCue::kFinished)
         return kReady;
     // Cancelled while this thread loaded: the record leaves the cache, the caller
     // keeps its own lock.
     m_Cache.RemoveOwn(info);
-    return kFailed;
+    return OV_DATA_FAILED;
 }
 
 COvMemData* COvMemManager::MakeData(COvDataInfo& info) {
@@ -117,8 +113,8 @@ COvMemData* COvMemManager::MakeData(COvDataInfo& info) {
     void* data = OvLoadData(info, m_StreamCreators, m_DataManager, &size);
     COvMemData* rec = m_Cache.MakeRecord(info, data, size, "COvMemManager", 1);
     if (rec == nullptr) {
-        OvDataLog(m_pControl, "COvMemManager", data != nullptr ? "MakeData" : "GetData", -55001,
-                  "MakeMemData()", 0);
+        ov::Report(m_pControl, "COvMemManager", data != nullptr ? "MakeData" : "GetData",
+                   OV_DATA_NO_RECORD, "MakeMemData()", ov::kPassedOn);
         if (data != nullptr)
             m_DataManager.GetHandler(info.m_nType)->FreeData(&data);
         return nullptr;

@@ -4,67 +4,66 @@
 #include <climits>
 #include <new>
 
-#include "data/OvDataManager.h"
+#include "QrAbortable.h"
 
-COvStreamCreatorList::COvStreamCreatorList() : m_nCapacity(0), m_nCount(0) {}
+namespace {
+
+constexpr int kNotAdded = -1;
+
+// Room for one more creator, growing by the list's rule; false when it cannot grow
+// (no memory, or indexes past the int range).
+bool MakeRoom(std::vector<CQrStreamCreator*>& creators) {
+    const std::size_t room = creators.capacity();
+    if (creators.size() < room)
+        return true;
+    if (room > static_cast<std::size_t>(INT_MAX - 100) / 2)
+        return false;
+    try {
+        creators.reserve(2 * room + 100);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+COvStreamCreatorList::COvStreamCreatorList() = default;
 
 COvStreamCreatorList::~COvStreamCreatorList() {
-    for (int i = 0; i < m_nCount; ++i)
-        m_ppCreators[i]->Free();
+    // NOTE: Free() may delete the creator; one added twice is freed once.
+    for (auto it = m_ppCreators.begin(); it != m_ppCreators.end(); ++it) {
+        if (std::find(m_ppCreators.begin(), it, *it) == it)
+            (*it)->Free();
+    }
 }
 
 int COvStreamCreatorList::Add(CQrStreamCreator* creator) {
     if (creator == nullptr)
-        return -1;
-    if (m_nCount == m_nCapacity) {
-        if (m_nCapacity > (INT_MAX - 100) / 2)
-            return -1;
-        const int capacity = 2 * m_nCapacity + 100;
-        std::unique_ptr<CQrStreamCreator*[]> grown(new (std::nothrow) CQrStreamCreator*[capacity]);
-        if (!grown)
-            return -1;
-        std::copy_n(m_ppCreators.get(), m_nCount, grown.get());
-        m_ppCreators = std::move(grown);
-        m_nCapacity = capacity;
+        return kNotAdded;
+    if (!MakeRoom(m_ppCreators)) {
+        if (std::find(m_ppCreators.begin(), m_ppCreators.end(), creator) == m_ppCreators.end())
+            creator->Free();
+        return kNotAdded;
     }
-    m_ppCreators[m_nCount] = creator;
-    return m_nCount++;
+    m_ppCreators.push_back(creator);
+    return static_cast<int>(m_ppCreators.size() - 1);
+}
+
+void COvStreamCreatorList::AbortStreams() {
+    for (CQrStreamCreator* creator : m_ppCreators) {
+        if (auto* abortable = dynamic_cast<CQrAbortable*>(creator))
+            abortable->AbortStreams();
+    }
 }
 
 CQrReadStream* COvStreamCreatorList::OpenStream(const char* name, CQrStreamCreator** creator) {
-    for (int i = 0; i < m_nCount; ++i) {
-        if (CQrReadStream* stream = m_ppCreators[i]->CreateStream(name)) {
-            *creator = m_ppCreators[i];
+    for (CQrStreamCreator* client : m_ppCreators) {
+        if (CQrReadStream* stream = client->CreateStream(name)) {
+            *creator = client;
             return stream;
         }
     }
     *creator = &m_FileCreator;
     return m_FileCreator.CreateStream(name);
-}
-
-void* OvLoadData(const COvDataInfo& info, COvStreamCreatorList& creators, COvDataManager& handlers,
-                 int* size) {
-    *size = 0;
-    CQrStreamCreator* creator = nullptr;
-    CQrReadStream* stream = nullptr;
-    // Creators and handlers are client code running on loading threads, where an
-    // escaping exception would end the process: a throw counts as a failed load.
-    try {
-        stream = creators.OpenStream(info.m_strName, &creator);
-    } catch (...) {
-        return nullptr;
-    }
-    if (stream == nullptr)
-        return nullptr;
-    int made = 0;
-    void* data = nullptr;
-    try {
-        data = handlers.GetHandler(info.m_nType)->CreateData(stream, &made);
-    } catch (...) {
-        data = nullptr;
-    }
-    creator->FreeStream(stream);
-    if (data != nullptr)
-        *size = made < 0 ? 0 : made;
-    return data;
 }

@@ -1,43 +1,42 @@
-// The stream creators of the memory manager, and the load step that turns a
-// descriptor into data through them and the type's handler.
+// The stream creators of the memory manager: the client's, then the built-in file
+// creator.
 #ifndef ORVANE_DATA_OVSTREAMCREATORLIST_H
 #define ORVANE_DATA_OVSTREAMCREATORLIST_H
 
-#include <memory>
+#include <cstddef>
+#include <vector>
 
-#include "OvData.h"
 #include "Quorra.h"
 
-class COvDataManager;
-
-// The client's creators in the order added, then the built-in file creator.
 class COvStreamCreatorList {
 public:
     COvStreamCreatorList();
     COvStreamCreatorList(const COvStreamCreatorList&) = delete;
     COvStreamCreatorList& operator=(const COvStreamCreatorList&) = delete;
-    // Frees every client creator in the order added.
+    // Frees every client creator once, in the order first added.
     virtual ~COvStreamCreatorList();
 
-    // Appends a creator (the list owns it from now on) and returns its index; -1 when
-    // the list cannot grow (the creator is then not taken). Capacity grows to
-    // 2 x capacity + 100 slots: 100, 300, 700, ...
+    // Appends a creator (the list owns it from now on) and returns its index. The
+    // same creator may be added twice. Room grows to 2 x room + 100 slots: 100, 300,
+    // 700, ... -1 when creator is null or the list cannot grow; a creator handed over
+    // but not taken is freed then, unless the list already holds it.
     int Add(CQrStreamCreator* creator);
     // The first stream that a client creator gives for name, else the file creator's
     // (null or not). *creator receives the creator that must free the stream.
     CQrReadStream* OpenStream(const char* name, CQrStreamCreator** creator);
 
-    int m_nCapacity;
-    int m_nCount;
-    std::unique_ptr<CQrStreamCreator*[]> m_ppCreators;
+    // Tells every client creator that can abort its streams (CQrAbortable) to end the
+    // loads in progress and refuse new ones; used when the data layer shuts down.
+    void AbortStreams();
+
+    // Slots allocated so far.
+    std::size_t GetCapacity() const { return m_ppCreators.capacity(); }
+    // The built-in creator, asked last.
+    const CQrStreamCreator* GetFileCreator() const { return &m_FileCreator; }
+
+private:
+    std::vector<CQrStreamCreator*> m_ppCreators;
     CQrFileStreamCreator m_FileCreator;
 };
-
-// The load step: opens a stream for info's name, lets the handler of info's type
-// make the data and frees the stream. Returns the data with its size in *size, or
-// null with *size 0 when no creator opens the name or the handler fails. A
-// negative size from a handler counts as 0.
-void* OvLoadData(const COvDataInfo& info, COvStreamCreatorList& creators, COvDataManager& handlers,
-                 int* size);
 
 #endif

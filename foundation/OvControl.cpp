@@ -1,6 +1,7 @@
 #include "OvControl.h"
 
 #include <array>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -86,21 +87,28 @@ int COvControl::Init(unsigned int maxMem, const char* logPath) {
     if (m_pMemManager != nullptr || m_pLog != nullptr) {
         // A second Init would orphan the running services and the data clients hold;
         // the client must Exit first.
-        Logput("COvControl", "Init", OV_CONTROL_MEMMANAGER_INIT_FAILED, "already initialised", 1);
-        return OV_CONTROL_MEMMANAGER_INIT_FAILED;
+        return ov::Report(this, "COvControl", "Init", OV_CONTROL_MEMMANAGER_INIT_FAILED,
+                          "already initialised", ov::kFoundHere);
     }
-    m_pMemManager = new (std::nothrow) COvMemManager;
-    if (m_pMemManager == nullptr)
+    // The services are handed over only once they run: a failed Init leaves none.
+    std::unique_ptr<COvMemManager> manager;
+    std::unique_ptr<COvLog> log;
+    try {
+        manager = std::make_unique<COvMemManager>();
+    } catch (const std::bad_alloc&) {
         return OV_CONTROL_NO_MEMMANAGER;
-    m_pLog = new (std::nothrow) COvLog;
-    if (m_pLog == nullptr)
-        return OV_CONTROL_NO_LOG;
-    if (m_pMemManager->Init(this, maxMem, kReservedSetting) != 0) {
-        return OV_CONTROL_MEMMANAGER_INIT_FAILED;
     }
-    if (m_pLog->Init(logPath, kLogFormat) != 0)
-        return OV_CONTROL_LOG_FILE_FAILED;
-    return 0;
+    try {
+        log = std::make_unique<COvLog>();
+    } catch (const std::bad_alloc&) {
+        return OV_CONTROL_NO_LOG;
+    }
+    if (manager->Init(this, maxMem, kReservedSetting) != 0)
+        return OV_CONTROL_MEMMANAGER_INIT_FAILED;
+    const int code = log->Init(logPath, kLogFormat) != 0 ? OV_CONTROL_LOG_FILE_FAILED : 0;
+    m_pMemManager = manager.release();
+    m_pLog = log.release();
+    return code;
 }
 
 void COvControl::Exit() {
@@ -223,20 +231,18 @@ void COvControl::Logput(const char* className, const char* function, int code, i
 
 int COvControl::GetData(COvMemData** out, COvDataInfo* info, CPtrList* substitutes) {
     if (out == nullptr || info == nullptr) {
-        Logput("COvControl", "GetData", OV_E_NULL_OUTPUT, out ? "info" : "out", 1);
-        return OV_E_NULL_OUTPUT;
+        return ov::Report(this, "COvControl", "GetData", OV_E_NULL_OUTPUT, out ? "info" : "out",
+                          ov::kFoundHere);
     }
     *out = nullptr;
     if (m_pMemManager == nullptr)
-        return -1;
+        return OV_DATA_FAILED;
     return m_pMemManager->GetData(out, info, substitutes);
 }
 
 int COvControl::CheckData(COvMemData** out, CPtrList* infos) {
-    if (out == nullptr) {
-        Logput("COvControl", "CheckData", OV_E_NULL_OUTPUT, "out", 1);
-        return OV_E_NULL_OUTPUT;
-    }
+    if (out == nullptr)
+        return ov::Report(this, "COvControl", "CheckData", OV_E_NULL_OUTPUT, "out", ov::kFoundHere);
     *out = m_pMemManager != nullptr ? m_pMemManager->CheckData(infos) : nullptr;
     return 0;
 }
@@ -267,19 +273,24 @@ bool COvControl::IsNeedDataUpdate() {
 
 void COvControl::AddStreamCreator(CQrStreamCreator* creator) {
     if (creator == nullptr) {
-        Logput("COvControl", "AddStreamCreator", OV_E_NULL_OUTPUT, "creator", 1);
+        ov::Report(this, "COvControl", "AddStreamCreator", OV_E_NULL_OUTPUT, "creator",
+                   ov::kFoundHere);
         return;
     }
-    if (m_pMemManager == nullptr || m_pMemManager->AddStreamCreator(creator) < 0) {
-        // Handed over but not taken: release it rather than leak it.
-        Logput("COvControl", "AddStreamCreator", OV_E_NOMEMORY, "creator not added", 1);
-        creator->Free();
+    if (m_pMemManager == nullptr) {
+        creator->Free();  // handed over but not taken: released rather than leaked
+        return;
+    }
+    if (m_pMemManager->AddStreamCreator(creator) < 0) {
+        ov::Report(this, "COvControl", "AddStreamCreator", OV_E_NOMEMORY, "creator not added",
+                   ov::kFoundHere);
     }
 }
 
 void COvControl::AddDataHandler(int type, COvDataHandler* handler) {
     if (handler == nullptr) {
-        Logput("COvControl", "AddDataHandler", OV_E_NULL_OUTPUT, "handler", 1);
+        ov::Report(this, "COvControl", "AddDataHandler", OV_E_NULL_OUTPUT, "handler",
+                   ov::kFoundHere);
         return;
     }
     if (m_pMemManager == nullptr) {
@@ -298,9 +309,8 @@ bool COvControl::IsDataHandlerAvailable(int type) {
 // ---------------------------------------------------------------------------
 
 void COvControl::BeginDraw(int threads) {
-    const int limit = threads < 1 ? 1 : (threads > 10 ? 10 : threads);
     if (m_pMemManager != nullptr)
-        m_pMemManager->BeginDraw(limit);
+        m_pMemManager->BeginDraw(threads);  // clamped there
 }
 
 void COvControl::EndDraw() {

@@ -86,8 +86,9 @@ public:
     // Creates and starts the memory manager (budget maxMem bytes, see SetMaxMem) and
     // the log (null path: no log file). 0; -2 / -3 when the manager / log cannot be
     // created; -1 when the manager's start fails; 56000 when the log file cannot be
-    // opened (everything else runs). On a control that is already running, Init
-    // refuses and returns -1 without touching the running services (Exit first).
+    // opened (everything else runs). After -1, -2 or -3 no service is left behind.
+    // On a control that is already running, Init refuses and returns -1 without
+    // touching the running services (Exit first).
     int Init(unsigned int maxMem, const char* logPath);
     // Cancels every pending load, empties the cache, waits for the loading threads,
     // closes the log. Safe to repeat and without Init.

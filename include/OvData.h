@@ -47,6 +47,7 @@ class OV_EXPORT COvMemData {
 public:
     // Gives back one lock. When no holder is left, the data is freed through the
     // handler of its type and the record is deleted (it must not be used again).
+    // Without a registry (null) nothing changes: the lock is still the caller's.
     void UnLock(COvDataManager* handlers);
 
     COvDataInfo m_Info;

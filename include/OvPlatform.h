@@ -41,7 +41,7 @@ typedef OvDeviceContext* HDC;
 // A timer id. Ids handed out by SetTimer are unique in the process and fit in 32 bits.
 typedef std::uintptr_t OvTimerId;
 // A timer procedure: the timer's window (null for thread timers), OV_WM_TIMER, the
-// timer's id and GetTickCount() when it was called.
+// timer's id and the time the pump found it due, in GetTickCount's milliseconds.
 typedef void (*TIMERPROC)(HWND hWnd, unsigned int message, OvTimerId idEvent, unsigned int time);
 
 // A rectangle in pixels; right and bottom lie just outside.
@@ -61,10 +61,10 @@ constexpr unsigned int USER_TIMER_MAXIMUM = 0x7FFFFFFF;
 // The colour-table use of SetDIBitsToDevice; 24-bit pictures have no colour table.
 constexpr unsigned int DIB_RGB_COLORS = 0;
 
-// The largest client area a window of the library takes: no side beyond 32768 pixels
-// and at most 64 Mi pixels in all.
-constexpr int OV_MAX_WINDOW_SIDE = 1 << 15;
-constexpr long long OV_MAX_WINDOW_PIXELS = 1LL << 26;
+// The largest client area a window of the library takes: the largest picture the
+// imaging library builds (no side beyond 32768 pixels, at most 64 Mi pixels in all).
+constexpr int OV_MAX_WINDOW_SIDE = PX_MAX_SIDE;
+constexpr long long OV_MAX_WINDOW_PIXELS = PX_MAX_PIXELS;
 
 // Status codes of the window layer. Allocation and file failures use the library's
 // shared codes -10000 and -10001.

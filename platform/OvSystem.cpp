@@ -13,12 +13,12 @@
 
 #include "OvPlatform.h"
 #include "platform/OvThreadPriority.h"
+#include "platform/OvTimerClock.h"
 
+// Always the monotonic clock, on every thread: the loading threads and the client's
+// thread must agree on it, whatever clock a thread's timers run by.
 std::uint32_t GetTickCount() {
-    const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    // Truncation to 32 bits is the wrap callers expect.
-    return static_cast<std::uint32_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    return OvTickCountOf(std::chrono::steady_clock::now());
 }
 
 int MulDiv(int number, int numerator, int denominator) {

@@ -9,10 +9,12 @@
 
 #include "OvPlatform.h"
 #include "platform/OvPlatformInternal.h"
+#include "platform/OvTimerClock.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using TimePoint = COvTimerClock::TimePoint;
+using Duration = TimePoint::duration;
 
 // A timer is named by its window and id. Windows are ordered by address.
 using TimerKey = std::pair<std::uintptr_t, OvTimerId>;
@@ -22,21 +24,23 @@ TimerKey KeyOf(HWND hWnd, OvTimerId id) {
 }
 
 struct Timer {
-    Clock::time_point due;
+    TimePoint due;
     std::uint64_t seq;  // when it was last armed; orders equal due times
-    Clock::duration period;
+    Duration period;
     TIMERPROC proc;
 };
 
 struct ThreadQueue {
     std::map<TimerKey, Timer> timers;
     // Every timer once, ordered by when it falls due.
-    std::set<std::tuple<Clock::time_point, std::uint64_t, TimerKey>> schedule;
+    std::set<std::tuple<TimePoint, std::uint64_t, TimerKey>> schedule;
     std::uint64_t nextSeq = 1;
     bool quit = false;
     int quitCode = 0;
+    COvTimerClock* pClock = nullptr;  // null: the monotonic clock
 
-    void Arm(const TimerKey& key, Timer& timer, Clock::time_point due) {
+    TimePoint Now() const { return pClock ? pClock->Now() : std::chrono::steady_clock::now(); }
+    void Arm(const TimerKey& key, Timer& timer, TimePoint due) {
         schedule.erase({timer.due, timer.seq, key});
         timer.due = due;
         timer.seq = nextSeq++;
@@ -79,7 +83,7 @@ OvTimerId NewTimerId(const ThreadQueue& queue) {
     }
 }
 
-Clock::duration PeriodOf(unsigned int elapse) {
+Duration PeriodOf(unsigned int elapse) {
     const unsigned int ms = std::min(std::max(elapse, USER_TIMER_MINIMUM), USER_TIMER_MAXIMUM);
     return std::chrono::milliseconds(ms);
 }
@@ -88,7 +92,7 @@ Clock::duration PeriodOf(unsigned int elapse) {
 // is re-armed before its procedure runs, so the procedure (or a nested pump) sees it
 // armed for its next period and may kill or reset it, or set new ones.
 int RunDueTimers(ThreadQueue& queue) {
-    const Clock::time_point now = Clock::now();
+    const TimePoint now = queue.Now();
     const std::uint64_t armedBefore = queue.nextSeq;
     int ran = 0;
     for (;;) {
@@ -103,13 +107,13 @@ int RunDueTimers(ThreadQueue& queue) {
         const TimerKey key = std::get<2>(*next);
         auto it = queue.timers.find(key);
         Timer& timer = it->second;
-        Clock::time_point due = timer.due + timer.period;
+        TimePoint due = timer.due + timer.period;
         if (due <= now) {
             due = now + timer.period;  // late: skip the missed periods, never catch up in a burst
         }
         queue.Arm(key, timer, due);
         const TIMERPROC proc = timer.proc;
-        proc(reinterpret_cast<HWND>(key.first), OV_WM_TIMER, key.second, GetTickCount());
+        proc(reinterpret_cast<HWND>(key.first), OV_WM_TIMER, key.second, OvTickCountOf(now));
         ++ran;
     }
 }
@@ -135,12 +139,12 @@ OvTimerId SetTimer(HWND hWnd, OvTimerId idEvent, unsigned int elapse, TIMERPROC 
         if (!hWnd) {
             key.second = NewTimerId(queue);
         }
-        it = queue.timers.emplace(key, Timer{Clock::time_point::min(), 0, {}, proc}).first;
+        it = queue.timers.emplace(key, Timer{TimePoint::min(), 0, {}, proc}).first;
     }
     Timer& timer = it->second;
     timer.period = PeriodOf(elapse);
     timer.proc = proc;
-    queue.Arm(key, timer, Clock::now() + timer.period);
+    queue.Arm(key, timer, queue.Now() + timer.period);
     if (hWnd && key.second == 0) {
         return 1;
     }
@@ -174,6 +178,40 @@ void OvKillWindowTimers(HWND window) {
 }
 
 // ---------------------------------------------------------------------------
+// The clock
+// ---------------------------------------------------------------------------
+
+COvTimerClock* OvSetTimerClock(COvTimerClock* clock) {
+    ThreadQueue* queue = Queue();
+    if (!queue) {
+        return nullptr;
+    }
+    const TimePoint before = queue->Now();
+    COvTimerClock* const previous = queue->pClock;
+    queue->pClock = clock;
+    // Every armed timer moves by the same amount, so their order stays as it was.
+    const Duration shift = queue->Now() - before;
+    queue->schedule.clear();
+    for (auto& [key, timer] : queue->timers) {
+        timer.due += shift;
+        queue->schedule.insert({timer.due, timer.seq, key});
+    }
+    return previous;
+}
+
+TimePoint OvTimerNow() {
+    const ThreadQueue* queue = Queue();
+    return queue ? queue->Now() : std::chrono::steady_clock::now();
+}
+
+std::uint32_t OvTickCountOf(TimePoint time) {
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
+    // Truncation to 32 bits is the wrap callers expect.
+    return static_cast<std::uint32_t>(ms);
+}
+
+// ---------------------------------------------------------------------------
 // The pump
 // ---------------------------------------------------------------------------
 
@@ -188,12 +226,17 @@ int OvPumpMessages(unsigned int waitMs) {
     if (ran > 0 || served > 0 || waitMs == 0 || queue.quit) {
         return ran;
     }
-    Clock::time_point until = Clock::now() + std::chrono::milliseconds(waitMs);
+    TimePoint until = queue.Now() + std::chrono::milliseconds(waitMs);
     if (!queue.schedule.empty()) {
         until = std::min(until, std::get<0>(*queue.schedule.begin()));
     }
-    if (OvSdlThreadHasWindows()) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+    if (queue.pClock) {
+        // A clock of the caller's own decides how the time passes; window events that
+        // came meanwhile are served without a wait on the real clock.
+        queue.pClock->WaitUntil(until);
+        OvSdlServeEvents();
+    } else if (OvSdlThreadHasWindows()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - queue.Now());
         if (left.count() > 0) {
             OvSdlWaitEvent(static_cast<unsigned int>(left.count()));
         }

@@ -63,7 +63,7 @@ int SetDIBitsToDevice(HDC dc, int xDest, int yDest, unsigned int width, unsigned
     const long long picW = h.biWidth;
     const long long picH = std::llabs(static_cast<long long>(h.biHeight));
     const bool bottomUp = h.biHeight > 0;
-    const long long lineBytes = (picW * 3 + 3) / 4 * 4;
+    const long long lineBytes = PxLineBytes(picW);
 
     // The scan lines present in `bits`, clipped to the picture.
     const long long bandFirst = startScan;

@@ -9,16 +9,6 @@
 
 namespace {
 
-constexpr float kFarthest = 3.4028235e38f;
-
-// Bytes per 24-bit row, rounded up to 4; 0 for sizes no picture can have.
-int LineBytesFor(int width) {
-    if (width <= 0)
-        return 0;
-    const long long bytes = 4LL * ((3LL * width + 3) / 4);
-    return bytes > INT_MAX ? 0 : static_cast<int>(bytes);
-}
-
 // Writes the colour into every pixel of a width x height block of rows lineBytes
 // apart; the row padding is left as it is.
 void FillRows(unsigned char* data, int width, int height, int lineBytes, const CPxRGB& colour) {
@@ -37,25 +27,6 @@ void FillRows(unsigned char* data, int width, int height, int lineBytes, const C
 }
 
 }  // namespace
-
-void OvFillFloats(float* dst, std::size_t count, float value) {
-#if defined(__GNUC__)
-    // Sixteen-byte vector stores; the compiler maps them to whatever the target has.
-    typedef float Vec4 __attribute__((vector_size(16)));
-    const Vec4 v = {value, value, value, value};
-    std::size_t i = 0;
-    for (; i + 16 <= count; i += 16) {
-        std::memcpy(dst + i, &v, sizeof v);
-        std::memcpy(dst + i + 4, &v, sizeof v);
-        std::memcpy(dst + i + 8, &v, sizeof v);
-        std::memcpy(dst + i + 12, &v, sizeof v);
-    }
-    for (; i < count; ++i)
-        dst[i] = value;
-#else
-    std::fill_n(dst, count, value);
-#endif
-}
 
 // ---------------------------------------------------------------------------
 // Life cycle and sizing
@@ -77,7 +48,8 @@ COvImageDraw::~COvImageDraw() = default;
 void COvImageDraw::SetGeometry(int width, int height) {
     m_Size = OV_SIZE(width, height);
     m_Center = OV_2DPOINT(width / 2, height / 2);
-    m_nLineBytes = LineBytesFor(width);
+    const long long line = PxLineBytes(width);
+    m_nLineBytes = line > INT_MAX ? 0 : static_cast<int>(line);
 }
 
 int COvImageDraw::Init(COvControl* control, int width, int height) {
@@ -236,11 +208,7 @@ void COvImageDraw::ClearCanvas() {
             FillRows(pixels, width, height, m_ZImage.GetLineBytes(), m_BackColor);
         }
     }
-    CPxImageZBuffer& depth = m_ZImage.GetBuffer();
-    if (depth.GetStart() != nullptr) {
-        OvFillFloats(depth.GetStart(),
-                     static_cast<std::size_t>(depth.GetWidth()) * depth.GetHeight(), kFarthest);
-    }
+    m_ZImage.Clear();
 }
 
 int COvImageDraw::DrawImage(const RECT& area, HDC dc) {

@@ -90,8 +90,4 @@ private:
     void Log(const char* className, const char* function, int code, const char* info);
 };
 
-// Sets count floats from dst on to value, with vector stores where the machine has
-// them (a plain loop stays scalar at the optimisation level the library is built with).
-void OvFillFloats(float* dst, std::size_t count, float value);
-
 #endif

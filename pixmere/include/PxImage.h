@@ -3,6 +3,7 @@
 #define PIXMERE_PXIMAGE_H
 
 #include <cstddef>
+#include <limits>
 #include <memory>
 
 #include "PxExport.h"
@@ -71,6 +72,10 @@ protected:
 // Depth buffer
 // ---------------------------------------------------------------------------
 
+// The depth of a pixel at which nothing has been drawn yet: the largest finite float
+// (bit pattern 0x7F7FFFFF).
+constexpr float PX_DEPTH_FAR = std::numeric_limits<float>::max();
+
 // One 32-bit float per pixel, row by row from the top row. Copies share the array;
 // it is released with the last copy.
 class PX_EXPORT CPxImageZBuffer {
@@ -81,8 +86,7 @@ public:
     // undefined until Clear). Returns 0, -10000 when the allocation fails or
     // w x h is past the pixel limit; on failure the buffer stays empty.
     int Resize(int w, int h);
-    // Sets every entry to the largest finite float (bit pattern 0x7F7FFFFF): nothing
-    // drawn at that pixel yet.
+    // Sets every entry to PX_DEPTH_FAR: nothing drawn at that pixel yet.
     void Clear();
     // Returns the array (null when empty).
     float* GetStart() const { return m_pStart; }
@@ -162,6 +166,8 @@ public:
     // Points `pixel` at the top row.
     virtual void InitPixel(CPxImagePixel24& pixel);
     // Called after the size changed (NewImage, FreeData, LoadImageA); nothing here.
+    // An override that cannot follow a new size calls RefuseSize: the picture is then
+    // freed and the call that changed its size fails with -10000.
     virtual void ImageSizeChanged();
     // Frees the pixels.
     virtual ~CPxImageData24();
@@ -254,10 +260,16 @@ public:
     int m_nLineBytes = 0;
     CPxMemoryAllocator* m_pAllocator = nullptr;
 
+protected:
+    // From ImageSizeChanged: what the picture carries beside its pixels could not be
+    // had at the new size.
+    void RefuseSize();
+
 private:
     void SetInfo(int width, int height);
     int Allocate(int width, int height, bool clear);
     std::shared_ptr<unsigned char> m_Owner;
+    bool m_bSizeRefused = false;
 };
 
 // A 24-bit picture with a depth buffer of the same size.
@@ -271,13 +283,11 @@ public:
     void InitPixel(CPxZImagePixel24& pixel) override;
     void InitPixel(CPxImagePixel24& pixel) override;
     // Reallocates the depth buffer to the picture's size (none for an empty picture).
-    // A failed allocation leaves the depth buffer empty.
+    // When it cannot be allocated the size is refused: NewImage, ReserveImage and
+    // LoadImageA then fail with -10000 and leave the picture empty, as a picture
+    // without its depth buffer is no use here.
     void ImageSizeChanged() override;
     ~CPxZImageData24() override;
-
-    // As CPxImageData24::NewImage, and also fails (-10000, the picture empty) when
-    // the depth buffer cannot be allocated: a picture without one is no use here.
-    int NewImage(int width, int height);
 
     // Sets every depth entry to the largest finite float.
     void Clear() { m_ZBuffer.Clear(); }

@@ -73,4 +73,15 @@ constexpr int PX_E_EMPTY = -70007;        // an empty picture where one with pix
 constexpr long long PX_MAX_PIXELS = 1LL << 26;
 constexpr int PX_MAX_SIDE = 1 << 15;
 
+// Returns true when a picture of w x h pixels has pixels and is within the limit.
+constexpr bool PxSizeAllowed(long long w, long long h) {
+    return w > 0 && h > 0 && w <= PX_MAX_SIDE && h <= PX_MAX_SIDE && w * h <= PX_MAX_PIXELS;
+}
+
+// Returns the bytes of one row of a 24-bit picture `width` pixels wide: 3 x width
+// rounded up to a multiple of 4 (0 for no width).
+constexpr long long PxLineBytes(long long width) {
+    return width > 0 ? (3 * width + 3) / 4 * 4 : 0;
+}
+
 #endif

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "PxImage.h"
+#include "QrUniqueFd.h"
 
 namespace {
 
@@ -24,19 +25,19 @@ void Put32(unsigned char* p, std::uint32_t v) {
 int WriteFile(const char* path, const std::vector<unsigned char>& bytes) {
     if (!path)
         return PX_E_ARGUMENT;
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
+    CQrUniqueFd fd(::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!fd.IsOpen())
         return PX_E_OPEN;
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(fd.Get(), bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         done += static_cast<std::size_t>(n);
     }
-    const bool closed = ::close(fd) == 0;
+    const bool closed = fd.Close();
     if (done != bytes.size() || !closed) {
         ::unlink(path);  // a half-written picture would read back as garbage
         return PX_E_WRITE;

@@ -1,19 +1,37 @@
 // Pictures, depth buffers and pixel cursors.
 #include "PxImage.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
+#include <new>
 
 namespace {
 
-// Row size of a 24-bit picture: 3 x width rounded up to a multiple of 4.
+// Row size of a 24-bit picture; widths reaching here are within the pixel limit.
 int LineBytes(int width) {
-    return static_cast<int>((3LL * width + 3) / 4 * 4);
+    return static_cast<int>(PxLineBytes(width));
 }
 
-bool WithinLimit(int w, int h) {
-    return w <= PX_MAX_SIDE && h <= PX_MAX_SIDE && static_cast<long long>(w) * h <= PX_MAX_PIXELS;
+// Sets count floats from dst on to value with sixteen-byte vector stores, which the
+// compiler maps to whatever the target has (a plain loop stays scalar at the
+// optimisation level this file is built with). The depth buffer is cleared every frame.
+void FillFloats(float* dst, std::size_t count, float value) {
+#if defined(__GNUC__)
+    typedef float Vec4 __attribute__((vector_size(16)));
+    const Vec4 v = {value, value, value, value};
+    std::size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        std::memcpy(dst + i, &v, sizeof v);
+        std::memcpy(dst + i + 4, &v, sizeof v);
+        std::memcpy(dst + i + 8, &v, sizeof v);
+        std::memcpy(dst + i + 12, &v, sizeof v);
+    }
+    for (; i < count; ++i)
+        dst[i] = value;
+#else
+    std::fill_n(dst, count, value);
+#endif
 }
 
 }  // namespace
@@ -28,14 +46,13 @@ int CPxImageZBuffer::Resize(int w, int h) {
     m_nWidth = m_nHeight = 0;
     if (w <= 0 || h <= 0)
         return PX_OK;
-    if (!WithinLimit(w, h))
+    if (!PxSizeAllowed(w, h))
         return PX_E_NOMEM;  // as a failed allocation: callers know only that code
-    const std::size_t bytes =
-        static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * sizeof(float);
-    auto* mem = static_cast<float*>(std::malloc(bytes));
+    const std::size_t count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    float* mem = new (std::nothrow) float[count];
     if (!mem)
         return PX_E_NOMEM;
-    m_Owner.reset(mem, std::free);
+    m_Owner.reset(mem, std::default_delete<float[]>());
     m_pStart = mem;
     m_nWidth = w;
     m_nHeight = h;
@@ -45,10 +62,8 @@ int CPxImageZBuffer::Resize(int w, int h) {
 void CPxImageZBuffer::Clear() {
     if (!m_pStart)
         return;
-    const float far = std::numeric_limits<float>::max();
-    const std::size_t n = static_cast<std::size_t>(m_nWidth) * static_cast<std::size_t>(m_nHeight);
-    for (std::size_t i = 0; i < n; ++i)
-        m_pStart[i] = far;
+    FillFloats(m_pStart, static_cast<std::size_t>(m_nWidth) * static_cast<std::size_t>(m_nHeight),
+               PX_DEPTH_FAR);
 }
 
 // ---------------------------------------------------------------------------
@@ -107,7 +122,7 @@ int CPxImageData24::ReserveImage(int width, int height) {
 int CPxImageData24::Allocate(int width, int height, bool clear) {
     m_Owner.reset();
     m_pData = nullptr;
-    if (width <= 0 || height <= 0 || !WithinLimit(width, height)) {
+    if (!PxSizeAllowed(width, height)) {
         SetInfo(0, 0);
         ImageSizeChanged();
         return (width <= 0 || height <= 0) ? PX_OK : PX_E_TOO_LARGE;
@@ -138,8 +153,18 @@ int CPxImageData24::Allocate(int width, int height, bool clear) {
     }
     m_pData = mem;
     SetInfo(width, height);
+    m_bSizeRefused = false;
     ImageSizeChanged();
+    if (m_bSizeRefused) {
+        // What the picture carries beside its pixels could not follow: no picture.
+        FreeData();
+        return PX_E_NOMEM;
+    }
     return PX_OK;
+}
+
+void CPxImageData24::RefuseSize() {
+    m_bSizeRefused = true;
 }
 
 void CPxImageData24::FreeData() {
@@ -172,17 +197,9 @@ void CPxZImageData24::InitPixel(CPxImagePixel24& pixel) {
     CPxImageData24::InitPixel(pixel);
 }
 
-int CPxZImageData24::NewImage(int width, int height) {
-    const int rc = CPxImageData24::NewImage(width, height);
-    if (rc == PX_OK && m_pData && !m_ZBuffer.m_pStart) {
-        FreeData();
-        return PX_E_NOMEM;
-    }
-    return rc;
-}
-
 void CPxZImageData24::ImageSizeChanged() {
     if (m_ZBuffer.m_nWidth == m_nWidth && m_ZBuffer.m_nHeight == m_nHeight && m_ZBuffer.m_pStart)
         return;
-    m_ZBuffer.Resize(m_nWidth, m_nHeight);
+    if (m_ZBuffer.Resize(m_nWidth, m_nHeight) != PX_OK)
+        RefuseSize();
 }

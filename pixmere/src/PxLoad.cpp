@@ -8,28 +8,6 @@
 
 namespace {
 
-// The header handed to callers that ask for one.
-class CPxFileHeader : public CPxImageHeader {
-public:
-    explicit CPxFileHeader(const PxFileFacts& facts) : m_Facts(facts) {
-        m_nImageType = facts.nType;
-    }
-    int GetWidth() const override { return m_Facts.nWidth; }
-    int GetHeight() const override { return m_Facts.nHeight; }
-    int GetBitCount() const override { return m_Facts.nBitCount; }
-    int GetChannels() const override { return m_Facts.nChannels; }
-    int GetPaletteSize() const override { return m_Facts.nPalette; }
-    int HasAlpha() const override { return m_Facts.bAlpha; }
-    int IsInterlaced() const override { return m_Facts.bInterlaced; }
-    int IsTopDown() const override { return m_Facts.bTopDown; }
-    int GetXResolution() const override { return m_Facts.nXRes; }
-    int GetYResolution() const override { return m_Facts.nYRes; }
-    long long GetFileSize() const override { return m_Facts.nFileSize; }
-
-private:
-    PxFileFacts m_Facts;
-};
-
 int Sniff(const unsigned char* p, std::int64_t n) {
     static const unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (n >= 8 && std::memcmp(p, kPng, 8) == 0)
@@ -93,11 +71,12 @@ int CPxImageData24::LoadImageA(CQrReadStream* stream, CPxImageHeader** header, i
             rc = PX_E_NOMEM;
         }
     }
-    if (rc != PX_OK) {
-        FreeData();
-        return rc;
-    }
-    if (header)
+    if (rc == PX_OK && header) {
         *header = new (std::nothrow) CPxFileHeader(facts);
-    return PX_OK;
+        if (!*header)
+            rc = PX_E_NOMEM;  // the caller asked for the header: no silent half result
+    }
+    if (rc != PX_OK)
+        FreeData();
+    return rc;
 }

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
@@ -31,30 +32,25 @@ ssize_t PreadAll(int fd, void* buffer, std::size_t size, std::int64_t pos) {
 std::unique_ptr<CQrFileReadStream> CQrFileReadStream::Open(const char* path) {
     if (!path || !*path)
         return nullptr;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    CQrUniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC));
+    if (!fd.IsOpen())
         return nullptr;
     struct stat st {};
     // NOTE: directories and devices open fine but are no image files; refusing them
     // here keeps a decoder from blocking on a pipe.
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         return nullptr;
-    }
     try {
-        return std::unique_ptr<CQrFileReadStream>(new CQrFileReadStream(fd, st.st_size));
+        return std::unique_ptr<CQrFileReadStream>(new CQrFileReadStream(std::move(fd), st.st_size));
     } catch (const std::bad_alloc&) {
-        ::close(fd);
         return nullptr;
     }
 }
 
-CQrFileReadStream::CQrFileReadStream(int fd, std::int64_t size)
-    : m_nFd(fd), m_nSize(size), m_Buffer(kBufferSize) {}
+CQrFileReadStream::CQrFileReadStream(CQrUniqueFd fd, std::int64_t size)
+    : m_Fd(std::move(fd)), m_nSize(size), m_Buffer(kBufferSize) {}
 
-CQrFileReadStream::~CQrFileReadStream() {
-    ::close(m_nFd);
-}
+CQrFileReadStream::~CQrFileReadStream() = default;
 
 std::int64_t CQrFileReadStream::Read(void* buffer, std::int64_t size) {
     if (size < 0 || (!buffer && size > 0))
@@ -68,9 +64,9 @@ std::int64_t CQrFileReadStream::Read(void* buffer, std::int64_t size) {
             // Large reads bypass the buffer.
             const bool direct = size - done >= static_cast<std::int64_t>(kBufferSize);
             const ssize_t got =
-                direct
-                    ? PreadAll(m_nFd, out + done, static_cast<std::size_t>(size - done), m_nFilePos)
-                    : PreadAll(m_nFd, m_Buffer.data(), m_Buffer.size(), m_nFilePos);
+                direct ? PreadAll(m_Fd.Get(), out + done, static_cast<std::size_t>(size - done),
+                                  m_nFilePos)
+                       : PreadAll(m_Fd.Get(), m_Buffer.data(), m_Buffer.size(), m_nFilePos);
             if (got < 0)
                 return done > 0 ? done : QR_E_READ;
             if (got == 0)

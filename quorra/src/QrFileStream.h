@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "QrUniqueFd.h"
 #include "Quorra.h"
 
 // Reads a file through its descriptor with a buffer of its own, so that decoders
@@ -21,9 +22,9 @@ public:
     std::int64_t GetSize() const override;
 
 private:
-    CQrFileReadStream(int fd, std::int64_t size);
+    CQrFileReadStream(CQrUniqueFd fd, std::int64_t size);
 
-    int m_nFd;
+    CQrUniqueFd m_Fd;
     std::int64_t m_nSize;
     std::int64_t m_nFilePos = 0;  // file offset of the buffer's first byte
     std::vector<unsigned char> m_Buffer;

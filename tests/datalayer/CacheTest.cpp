@@ -5,8 +5,10 @@
 #include <climits>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "DataAccess.h"
 #include "DataDoubles.h"
 #include "DataFixture.h"
 #include "OvControl.h"
@@ -49,12 +51,9 @@ protected:
     }
     // The cached names from the least recently used to the most recently used.
     std::vector<std::string> Listed() {
-        std::lock_guard<std::recursive_mutex> guard(cache.m_Lock);
         std::vector<std::string> names;
-        for (COvMemData* rec = cache.m_pHead->m_pNext; rec != cache.m_pHead.get();
-             rec = rec->m_pNext) {
-            names.emplace_back(static_cast<const char*>(rec->m_Info.m_strName));
-        }
+        for (const auto& record : OvDataTestAccess::Records(cache))
+            names.push_back(record.name);
         return names;
     }
 
@@ -178,10 +177,12 @@ TEST_F(CacheTest, SharedByNameFindsOneRecordAndRemovalKeepsOtherNames) {
             rec->UnLock(&registry);
     }
 
-    // A record of the same name that is not shared must not take the shared one's
-    // name entry with it when it goes.
+    // Another record of the name, not shared or a cancelled load of it that its loader
+    // takes back, must leave the name with the record that holds it.
     COvDataInfo plain = Put("pic", 100, 0);
     EXPECT_TRUE(cache.Remove(plain));
+    COvDataInfo cancelled = Put("pic", 100, 1);
+    EXPECT_TRUE(cache.RemoveOwn(cancelled));
     COvDataInfo again = MakeInfo(7, "pic", 0, 1);
     COvMemData* rec = cache.Lookup(again);
     ASSERT_NE(nullptr, rec);
@@ -199,6 +200,39 @@ TEST_F(CacheTest, HugeSizesNeitherWrapTheTotalNorDefeatTheBudget) {
     cache.ForceTrim();
     EXPECT_EQ(Names{"huge-2"}, Listed());
     EXPECT_EQ(static_cast<long long>(INT_MAX), cache.GetStats().bytes);
+}
+
+// A loader gives back the cache's lock of a cancelled load while the client gives back
+// its own: neither count may be lost, and the record is freed once, by the last.
+TEST_F(CacheTest, LoaderAndClientReleasingOneRecordAtOnceFreeItOnce) {
+    for (int round = 0; round < 200; ++round) {
+        const COvDataInfo info = Put("R" + std::to_string(round), 10);
+        COvDataInfo mine = info;
+        COvMemData* held = cache.Lookup(mine);
+        ASSERT_NE(nullptr, held);
+        std::atomic<bool> go{false};
+        std::thread loader([&] {
+            while (!go.load()) {
+            }
+            cache.RemoveOwn(info);
+        });
+        go = true;
+        held->UnLock(&registry);
+        loader.join();
+    }
+    EXPECT_EQ(0, handler.Live());
+}
+
+// Without the registry an unlock cannot free the data: the lock stays the caller's.
+TEST_F(CacheTest, UnlockWithoutRegistryKeepsTheLock) {
+    COvDataInfo a = Put("A", 100);
+    COvMemData* held = cache.Lookup(a);
+    ASSERT_TRUE(cache.Remove(a));
+    held->UnLock(nullptr);
+    EXPECT_EQ(1, OvLockCount(held));
+    EXPECT_EQ(1, handler.Live());
+    held->UnLock(&registry);
+    EXPECT_EQ(0, handler.Live());
 }
 
 TEST_F(CacheTest, SecondRecordUnderOneNumberReplacesTheFirst) {

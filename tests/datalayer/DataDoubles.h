@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "OvData.h"
@@ -52,10 +54,10 @@ struct Payload {
     std::string name;
 };
 
-// Makes a Payload from the stream's bytes. Names beginning with "bad" fail, names
-// beginning with "huge" report the largest size, names beginning with "slow" wait
-// until Open() is called. Every datum must be freed exactly once: a second free or
-// an unknown pointer is counted as a fault.
+// Makes a Payload from the stream's bytes. Names containing "bad" fail, names
+// beginning with "huge" report the largest size, names beginning with "slow" wait at
+// the gate while it is closed. Every load takes loadMicros first. Every datum must be
+// freed exactly once: a second free or an unknown pointer is counted as a fault.
 class CountingHandler final : public COvDataHandler {
 public:
     void Free() override { ++freedHandler; }
@@ -78,14 +80,19 @@ public:
             return nullptr;
         }
         ++created;
+        if (const int micros = loadMicros.load())
+            std::this_thread::sleep_for(std::chrono::microseconds(micros));
         if (name.rfind("slow", 0) == 0) {
             std::unique_lock<std::mutex> guard(m_Lock);
-            ++m_nWaiting;
-            m_Changed.notify_all();
-            m_Changed.wait(guard, [this] { return m_bOpen; });
-            --m_nWaiting;
+            if (!m_bOpen && m_nToHold > 0) {
+                --m_nToHold;
+                ++m_nWaiting;
+                m_Changed.notify_all();
+                m_Changed.wait(guard, [this] { return m_bOpen; });
+                --m_nWaiting;
+            }
         }
-        if (name.rfind("bad", 0) == 0)
+        if (name.find("bad") != std::string::npos)
             return nullptr;
         auto payload = std::make_unique<Payload>();
         payload->name = name;
@@ -102,9 +109,11 @@ public:
         m_bOpen = true;
         m_Changed.notify_all();
     }
-    void Close() {
+    // Holds the next `loads` slow loads at the gate until Open(); later ones pass.
+    void Close(int loads = INT_MAX) {
         std::lock_guard<std::mutex> guard(m_Lock);
         m_bOpen = false;
+        m_nToHold = loads;
     }
     // Waits until `count` loads are held at the gate; false after 10 s.
     bool WaitForGate(int count) {
@@ -118,6 +127,7 @@ public:
     }
 
     std::atomic<int> sizeSetting{100};
+    std::atomic<int> loadMicros{0};
     std::atomic<int> created{0};  // CreateData calls
     std::atomic<int> made{0};     // data handed out
     std::atomic<int> freed{0};
@@ -129,6 +139,7 @@ private:
     std::condition_variable m_Changed;
     std::set<void*> m_Live;
     int m_nWaiting = 0;
+    int m_nToHold = 0;
     bool m_bOpen = true;
 };
 

@@ -63,16 +63,20 @@ protected:
         mm->UnLockData(rec);
         return true;
     }
-    // Asks until the datum is ready; the code of the last ask.
-    int GetReady(COvDataInfo& info, COvMemData** out) {
-        int code = 200;
-        WaitUntil([&] {
-            code = control.GetData(out, &info, nullptr);
-            if (code == 200 && *out != nullptr)
-                control.UnLockData(*out);
-            return code != 200;
-        });
-        return code;
+    // Queues info and watches, without asking again, until it is loaded (5 s at most).
+    // Watching without a pause makes the next request land just as the worker that
+    // served this one finds the queue empty.
+    bool QueueAndAwait(COvDataInfo& info) {
+        COvMemData* out = nullptr;
+        if (control.GetData(&out, &info, nullptr) != OV_DATA_QUEUED)
+            return false;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!Cached(info)) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::yield();
+        }
+        return true;
     }
 
     CountingHandler handler;  // outlives the control

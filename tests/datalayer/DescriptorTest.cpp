@@ -12,6 +12,7 @@
 #include "OvData.h"
 #include "Pixmere.h"
 #include "data/OvDataManager.h"
+#include "data/OvLoadData.h"
 #include "data/OvStreamCreatorList.h"
 
 namespace {
@@ -38,7 +39,7 @@ TEST(DataInfo, InitResetsIdentityAndCopiesShareEverything) {
 TEST(DataHandler, BaseInitRefusesNullControl) {
     COvDataHandler handler;
     COvControl control;
-    EXPECT_EQ(-10004, handler.Init(nullptr));
+    EXPECT_EQ(OV_E_NULL_CONTROL, handler.Init(nullptr));
     EXPECT_EQ(nullptr, handler.m_pControl);
     EXPECT_EQ(0, handler.Init(&control));
     EXPECT_EQ(&control, handler.m_pControl);
@@ -47,23 +48,25 @@ TEST(DataHandler, BaseInitRefusesNullControl) {
     EXPECT_EQ(7, size);
 }
 
-TEST(DataManager, RegistryReplacesFreesAndFallsBack) {
+TEST(DataManager, RegistryReplacesFallsBackAndFreesEachHandlerOnce) {
     CountingHandler first;
     CountingHandler second;
     {
         COvDataManager registry;
+        COvDataHandler* builtIn = registry.GetHandler(1);
+        EXPECT_NE(nullptr, dynamic_cast<COvImageDataHandler*>(builtIn));
         EXPECT_FALSE(registry.IsDataHandlerAvailable(1));
-        EXPECT_EQ(&registry.m_ImageHandler, registry.GetHandler(1));
-        EXPECT_EQ(&registry.m_ImageHandler, registry.GetHandler(5));
+        EXPECT_EQ(builtIn, registry.GetHandler(5));
 
         registry.AddDataHandler(5, &first);
         registry.AddDataHandler(5, &first);  // the same one again: kept, not freed
-        EXPECT_EQ(0, first.freedHandler);
+        registry.AddDataHandler(6, &first);  // one handler for two types
         registry.AddDataHandler(5, &second);
-        EXPECT_EQ(1, first.freedHandler);
+        EXPECT_EQ(0, first.freedHandler) << "type 6 still uses it";
+        EXPECT_EQ(&first, registry.GetHandler(6));
         EXPECT_TRUE(registry.IsDataHandlerAvailable(5));
         EXPECT_EQ(&second, registry.GetHandler(5));
-        EXPECT_EQ(0, second.freedHandler);
+        registry.AddDataHandler(7, &second);
     }
     EXPECT_EQ(1, first.freedHandler);
     EXPECT_EQ(1, second.freedHandler);
@@ -92,21 +95,23 @@ private:
     int* m_pFreed;
 };
 
-TEST(StreamCreatorList, GrowsByTheRuleAndAsksInOrder) {
+TEST(StreamCreatorList, GrowsByTheRuleAsksInOrderAndFreesEachCreatorOnce) {
     std::vector<std::string> asked;
     int freed = 0;
     {
         COvStreamCreatorList list;
-        EXPECT_EQ(0, list.m_nCapacity);
-        EXPECT_EQ(0, list.Add(new OneNameCreator("A", &asked, &freed)));
-        EXPECT_EQ(100, list.m_nCapacity);
+        EXPECT_EQ(0u, list.GetCapacity());
+        auto* a = new OneNameCreator("A", &asked, &freed);
+        EXPECT_EQ(0, list.Add(a));
+        EXPECT_EQ(100u, list.GetCapacity());
         EXPECT_EQ(1, list.Add(new OneNameCreator("B", &asked, &freed)));
-        for (int i = 2; i < 100; ++i)
+        for (int i = 2; i < 99; ++i)
             list.Add(new OneNameCreator("x", &asked, &freed));
-        EXPECT_EQ(100, list.m_nCapacity);
+        EXPECT_EQ(99, list.Add(a));  // the same creator twice
+        EXPECT_EQ(100u, list.GetCapacity());
         EXPECT_EQ(100, list.Add(new OneNameCreator("y", &asked, &freed)));
-        EXPECT_EQ(300, list.m_nCapacity);
-        EXPECT_EQ(-1, list.Add(nullptr));
+        EXPECT_EQ(300u, list.GetCapacity());
+        EXPECT_LT(list.Add(nullptr), 0);
 
         CQrStreamCreator* maker = nullptr;
         CQrReadStream* stream = list.OpenStream("A", &maker);
@@ -124,9 +129,9 @@ TEST(StreamCreatorList, GrowsByTheRuleAndAsksInOrder) {
         stream = list.OpenStream("/nonexistent/orvane/none", &maker);
         EXPECT_EQ(nullptr, stream);
         EXPECT_EQ(101u, asked.size());
-        EXPECT_EQ(&list.m_FileCreator, maker);
+        EXPECT_EQ(list.GetFileCreator(), maker);
     }
-    EXPECT_EQ(101, freed);
+    EXPECT_EQ(100, freed);
 }
 
 TEST(LoadStep, FreesEveryStreamAndTurnsFailuresIntoNoData) {
@@ -192,7 +197,7 @@ TEST(ImageDataHandler, LoadsPicturesAndCountsTheirBytes) {
 
     COvDataInfo garbage = MakeInfo(1, "memory:garbage", 2);
     COvMemData* data = nullptr;
-    EXPECT_EQ(200, control.GetData(&data, &garbage, nullptr));
+    EXPECT_EQ(OV_DATA_QUEUED, control.GetData(&data, &garbage, nullptr));
     control.Exit();
     std::remove(path.c_str());
 }

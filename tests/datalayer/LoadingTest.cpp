@@ -6,8 +6,10 @@
 #include <thread>
 #include <vector>
 
+#include "DataAccess.h"
 #include "DataDoubles.h"
 #include "DataFixture.h"
+#include "FailingAlloc.h"
 #include "OvLog.h"
 #include "data/OvLoadingCue.h"
 #include "data/OvLoadingThread.h"
@@ -23,38 +25,38 @@ TEST(LoadingCue, ServesUrgentThenOrdinaryNewestFirstAndMovesRepeats) {
     COvDataInfo o1 = MakeInfo(7, "o1"), u1 = MakeInfo(7, "u1", 1);
     COvDataInfo o2 = MakeInfo(7, "o2"), u2 = MakeInfo(7, "u2", 1);
     for (COvDataInfo* info : {&o1, &u1, &o2, &u2})
-        EXPECT_EQ(0, cue.Add(*info));
+        EXPECT_EQ(COvLoadingCue::kNewRequest, cue.Add(*info));
     EXPECT_EQ((std::vector<int>{u2.m_nDataID, u1.m_nDataID, o2.m_nDataID, o1.m_nDataID}),
               cue.GetOrder());
     EXPECT_EQ((std::vector<int>{1, 2, 3, 4}),
               (std::vector<int>{o1.m_nDataID, u1.m_nDataID, o2.m_nDataID, u2.m_nDataID}));
 
     // A repeated request moves to the front of its own class and keeps its number.
-    EXPECT_EQ(1, cue.Add(o1));
-    EXPECT_EQ(1, cue.Add(u1));
+    EXPECT_EQ(COvLoadingCue::kPendingRequest, cue.Add(o1));
+    EXPECT_EQ(COvLoadingCue::kPendingRequest, cue.Add(u1));
     EXPECT_EQ((std::vector<int>{2, 4, 1, 3}), cue.GetOrder());
 
     // Finishing the insertion point hands it to the next ordinary request.
-    EXPECT_EQ(0, cue.Finish(o1));
-    EXPECT_EQ(1, cue.Finish(o1));
+    EXPECT_EQ(COvLoadingCue::kFinished, cue.Finish(o1));
+    EXPECT_EQ(COvLoadingCue::kNoRequest, cue.Finish(o1));
     COvDataInfo o3 = MakeInfo(7, "o3");
-    EXPECT_EQ(0, cue.Add(o3));
+    EXPECT_EQ(COvLoadingCue::kNewRequest, cue.Add(o3));
     EXPECT_EQ((std::vector<int>{2, 4, 5, 3}), cue.GetOrder());
 }
 
 TEST(LoadingCue, MatchesByNumberAndNameOrBySharedName) {
     COvLoadingCue cue;
     COvDataInfo shared = MakeInfo(7, "x", 0, 1);
-    EXPECT_EQ(0, cue.Add(shared));
+    EXPECT_EQ(COvLoadingCue::kNewRequest, cue.Add(shared));
     struct Case {
         const char* title;
         COvDataInfo info;
         int result;
         bool sameNumber;
     } cases[] = {
-        {"shared name", MakeInfo(7, "x", 0, 1), 1, true},
-        {"same name, not shared", MakeInfo(7, "x"), 0, false},
-        {"other case", MakeInfo(7, "X", 0, 1), 0, false},
+        {"shared name", MakeInfo(7, "x", 0, 1), COvLoadingCue::kPendingRequest, true},
+        {"same name, not shared", MakeInfo(7, "x"), COvLoadingCue::kNewRequest, false},
+        {"other case", MakeInfo(7, "X", 0, 1), COvLoadingCue::kNewRequest, false},
     };
     for (Case& c : cases) {
         SCOPED_TRACE(c.title);
@@ -64,27 +66,28 @@ TEST(LoadingCue, MatchesByNumberAndNameOrBySharedName) {
     // A stale number with a different name is no match.
     COvDataInfo stale = MakeInfo(7, "y");
     stale.m_nDataID = shared.m_nDataID;
-    EXPECT_EQ(1, cue.Finish(stale));
+    EXPECT_EQ(COvLoadingCue::kNoRequest, cue.Finish(stale));
 }
 
 TEST(LoadingCue, WaitersAreReleasedEvenWhenTheyArriveAfterTheSignal) {
     COvLoadingCue cue;
     COvDataInfo info = MakeInfo(7, "a");
     std::shared_ptr<COvLoadEvent> wait;
-    EXPECT_EQ(0, cue.Claim(info, &wait));  // new: this caller loads it
+    EXPECT_EQ(COvLoadingCue::kNewRequest, cue.Claim(info, &wait));  // new: this caller loads it
     EXPECT_EQ(nullptr, wait);
     COvDataInfo other = MakeInfo(7, "b");
-    EXPECT_EQ(0, cue.Add(other));
-    EXPECT_EQ(1, cue.Claim(other, &wait));  // waiting: taken by this caller
+    EXPECT_EQ(COvLoadingCue::kNewRequest, cue.Add(other));
+    EXPECT_EQ(COvLoadingCue::kPendingRequest,
+              cue.Claim(other, &wait));  // waiting: taken by this caller
 
     std::shared_ptr<COvLoadEvent> late;
-    EXPECT_EQ(2, cue.Claim(info, &late));
+    EXPECT_EQ(COvLoadingCue::kWaitForOther, cue.Claim(info, &late));
     ASSERT_NE(nullptr, late);
-    EXPECT_EQ(0, cue.FinishOwn(info));
+    EXPECT_EQ(COvLoadingCue::kFinished, cue.FinishOwn(info));
     late->Wait();  // the request is gone; the event is not
 
     std::shared_ptr<COvLoadEvent> cancelled;
-    EXPECT_EQ(2, cue.Claim(other, &cancelled));
+    EXPECT_EQ(COvLoadingCue::kWaitForOther, cue.Claim(other, &cancelled));
     std::thread waiter([&] { cancelled->Wait(); });
     cue.RemoveAll();
     waiter.join();
@@ -114,7 +117,7 @@ protected:
             --failures;
             return false;
         }
-        const COvLoadingContext* context = &m_Context;
+        const COvLoadingContext* context = Context();
         worker->thread = std::thread([this, context, worker] {
             worker->exitCode = Start(context, &worker->done);
             // A thread that has left its loop but not yet returned.
@@ -162,12 +165,12 @@ protected:
 TEST_F(ThreadTest, RefusedThreadLeavesItsRequestForTheNextStart) {
     threads.failures = 1;
     COvDataInfo info = MakeInfo(7, "a");
-    ASSERT_EQ(0, cue.Add(info));
+    ASSERT_EQ(COvLoadingCue::kNewRequest, cue.Add(info));
     threads.AddThread();
     EXPECT_EQ(0, threads.GetRunningCount());
     EXPECT_EQ(1, cue.GetCount());
     COvString line;
-    EXPECT_EQ(-10000, control.m_pLog->GetLastError(line));
+    EXPECT_EQ(OV_E_NOMEMORY, control.m_pLog->GetLastError(line));
 
     threads.EnsureThread();
     EXPECT_TRUE(WaitUntil([&] { return Loaded(info); }));
@@ -176,13 +179,13 @@ TEST_F(ThreadTest, RefusedThreadLeavesItsRequestForTheNextStart) {
 TEST_F(ThreadTest, WorkerThatFoundTheQueueEmptyNoLongerCounts) {
     threads.holdTail = true;  // the first worker stays alive after deciding to end
     COvDataInfo first = MakeInfo(7, "first");
-    ASSERT_EQ(0, cue.Add(first));
+    ASSERT_EQ(COvLoadingCue::kNewRequest, cue.Add(first));
     threads.AddThread();
     ASSERT_TRUE(WaitUntil([&] { return Loaded(first) && threads.GetRunningCount() == 0; }));
 
     threads.holdTail = false;
     COvDataInfo second = MakeInfo(7, "second");
-    ASSERT_EQ(0, cue.Add(second));
+    ASSERT_EQ(COvLoadingCue::kNewRequest, cue.Add(second));
     threads.AddThread();  // limit 1, but the ending worker must not block this start
     EXPECT_TRUE(WaitUntil([&] { return Loaded(second); }));
 }
@@ -206,15 +209,15 @@ TEST_F(LoadingTest, WorkersStayWithinTheLimitAndServeEveryRequest) {
         for (int i = 0; i < c.requests; ++i) {
             infos.push_back(Info("slow-" + std::to_string(round) + "-" + std::to_string(i)));
             COvMemData* out = nullptr;
-            EXPECT_EQ(200, control.GetData(&out, &infos.back(), nullptr));
+            EXPECT_EQ(OV_DATA_QUEUED, control.GetData(&out, &infos.back(), nullptr));
             EXPECT_EQ(nullptr, out);
         }
         ASSERT_TRUE(handler.WaitForGate(c.atGate));
         // One more, and a repeat: neither may start a thread past the limit.
         infos.push_back(Info("slow-extra-" + std::to_string(round)));
         COvMemData* out = nullptr;
-        EXPECT_EQ(200, control.GetData(&out, &infos.back(), nullptr));
-        EXPECT_EQ(200, control.GetData(&out, &infos.front(), nullptr));
+        EXPECT_EQ(OV_DATA_QUEUED, control.GetData(&out, &infos.back(), nullptr));
+        EXPECT_EQ(OV_DATA_QUEUED, control.GetData(&out, &infos.front(), nullptr));
         EXPECT_EQ(c.runningAfter, mm->m_LoadingThread.GetRunningCount());
         handler.Open();
         ASSERT_TRUE(Settle());
@@ -229,10 +232,27 @@ TEST_F(LoadingTest, RequestQueuedAsTheOnlyWorkerEndsIsStillLoaded) {
     // re-asks, so a stranded request would never be loaded.
     for (int i = 0; i < 300; ++i) {
         COvDataInfo info = Info("gap-" + std::to_string(i));
-        COvMemData* out = nullptr;
-        ASSERT_EQ(200, control.GetData(&out, &info, nullptr));
-        ASSERT_TRUE(WaitUntil([&] { return Cached(info); }, 5.0)) << "request " << i;
+        ASSERT_TRUE(QueueAndAwait(info)) << "request " << i;
     }
+}
+
+// A worker that cannot record a failed load goes on with the requests behind it:
+// nothing asks again, so a worker that ended there would strand them.
+TEST_F(LoadingTest, WorkerWithoutRecordForAFailedLoadServesTheRest) {
+    handler.Close();
+    COvDataInfo failing = Info("slow-bad");
+    COvMemData* out = nullptr;
+    ASSERT_EQ(OV_DATA_QUEUED, control.GetData(&out, &failing, nullptr));
+    ASSERT_TRUE(handler.WaitForGate(1));
+    std::vector<COvDataInfo> behind = {Info("behind-1"), Info("behind-2")};
+    for (COvDataInfo& info : behind)
+        ASSERT_EQ(OV_DATA_QUEUED, control.GetData(&out, &info, nullptr));
+    OvFailAllocations(sizeof(COvMemData), 1);
+    handler.Open();
+    EXPECT_TRUE(WaitUntil([&] { return Cached(behind[0]) && Cached(behind[1]); }, 5.0));
+    OvFailAllocations(0, 0);
+    COvString line;
+    EXPECT_EQ(OV_DATA_NO_RECORD, control.m_pLog->GetLastError(line));
 }
 
 TEST_F(LoadingTest, FailedLoadsAreRememberedUntilDeleted) {
@@ -246,18 +266,18 @@ TEST_F(LoadingTest, FailedLoadsAreRememberedUntilDeleted) {
         COvDataInfo info = Info(c.name, c.priority);
         COvMemData* out = nullptr;
         const int opened = creator->opened;
-        EXPECT_EQ(200, control.GetData(&out, &info, nullptr));
+        EXPECT_EQ(OV_DATA_QUEUED, control.GetData(&out, &info, nullptr));
         const int openedFirst = creator->opened - opened;
         EXPECT_GE(openedFirst, c.openedOnCaller);
         ASSERT_TRUE(Settle());
         const int before = creator->opened;
-        EXPECT_EQ(-1, control.GetData(&out, &info, nullptr));
-        EXPECT_EQ(-1, control.GetData(&out, &info, nullptr));
+        EXPECT_EQ(OV_DATA_FAILED, control.GetData(&out, &info, nullptr));
+        EXPECT_EQ(OV_DATA_FAILED, control.GetData(&out, &info, nullptr));
         EXPECT_EQ(nullptr, out);
         EXPECT_EQ(before, creator->opened) << "a remembered failure opens nothing";
         control.Delete(&info);
         EXPECT_EQ(0, info.m_nDataID);
-        EXPECT_EQ(200, control.GetData(&out, &info, nullptr));
+        EXPECT_EQ(OV_DATA_QUEUED, control.GetData(&out, &info, nullptr));
         ASSERT_TRUE(Settle());
         EXPECT_GT(creator->opened, before);
     }
@@ -276,7 +296,7 @@ TEST_F(LoadingTest, SubstitutesStandInWhileTheDatumLoads) {
 
     handler.Close();
     COvDataInfo wanted = Info("slow-wanted");
-    EXPECT_EQ(200, control.GetData(&out, &wanted, &substitutes));
+    EXPECT_EQ(OV_DATA_QUEUED, control.GetData(&out, &wanted, &substitutes));
     ASSERT_NE(nullptr, out);
     EXPECT_EQ("s2", static_cast<Payload*>(out->m_pData)->name);
     EXPECT_EQ(2, out->m_nLock);
@@ -284,7 +304,7 @@ TEST_F(LoadingTest, SubstitutesStandInWhileTheDatumLoads) {
 
     // A priority-2 substitute that is not in memory is loaded on this thread.
     s1.m_nPriority = 2;
-    EXPECT_EQ(200, control.GetData(&out, &wanted, &substitutes));
+    EXPECT_EQ(OV_DATA_QUEUED, control.GetData(&out, &wanted, &substitutes));
     ASSERT_NE(nullptr, out);
     EXPECT_EQ("s1", static_cast<Payload*>(out->m_pData)->name);
     control.UnLockData(out);
@@ -312,16 +332,13 @@ TEST_F(LoadingTest, PriorityTwoWaitsForTheWorkersLoadInsteadOfLoadingTwice) {
         const int created = handler.created;
         COvDataInfo queued = Info(name, 0, c.flags);
         COvMemData* out = nullptr;
-        ASSERT_EQ(200, control.GetData(&out, &queued, nullptr));
+        ASSERT_EQ(OV_DATA_QUEUED, control.GetData(&out, &queued, nullptr));
         ASSERT_TRUE(handler.WaitForGate(1));
 
         // Opens the gate once the priority-2 caller waits on the request's event.
         std::thread opener([&] {
-            WaitUntil([&] {
-                std::lock_guard<std::mutex> guard(mm->m_LoadingCue.m_Lock);
-                auto it = mm->m_LoadingCue.m_IDMap.find(queued.m_nDataID);
-                return it != mm->m_LoadingCue.m_IDMap.end() && it->second->m_hDone != nullptr;
-            });
+            WaitUntil(
+                [&] { return OvDataTestAccess::HasWaiter(mm->m_LoadingCue, queued.m_nDataID); });
             handler.Open();
         });
         COvDataInfo now = c.sameDescriptor ? queued : Info(name, 0, c.flags);
@@ -341,7 +358,7 @@ TEST_F(LoadingTest, DeleteWhileAWorkerLoadsDropsItsRecord) {
     handler.Close();
     COvDataInfo info = Info("slow-deleted");
     COvMemData* out = nullptr;
-    ASSERT_EQ(200, control.GetData(&out, &info, nullptr));
+    ASSERT_EQ(OV_DATA_QUEUED, control.GetData(&out, &info, nullptr));
     const int first = info.m_nDataID;
     ASSERT_TRUE(handler.WaitForGate(1));
     COvDataInfo old = info;
@@ -351,7 +368,7 @@ TEST_F(LoadingTest, DeleteWhileAWorkerLoadsDropsItsRecord) {
     ASSERT_TRUE(Settle());
     EXPECT_FALSE(Cached(old));
     EXPECT_EQ(0, handler.Live());
-    EXPECT_EQ(200, control.GetData(&out, &info, nullptr));
+    EXPECT_EQ(OV_DATA_QUEUED, control.GetData(&out, &info, nullptr));
     EXPECT_NE(first, info.m_nDataID);
     ASSERT_TRUE(Settle());
     EXPECT_TRUE(Cached(info));

@@ -1,5 +1,6 @@
-// Ten loading threads against a client thread that gets, unlocks, deletes, changes
-// the budget and trims at random; then Exit. Run under ThreadSanitizer too.
+// Up to ten loading threads against a client thread that gets, unlocks, deletes,
+// changes the budget and the thread limit, trims and waits for quiet at random; then
+// Exit. Run under ThreadSanitizer too.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,9 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include "DataAccess.h"
 #include "DataDoubles.h"
 #include "DataFixture.h"
-#include "data/OvLockCount.h"
 
 namespace {
 
@@ -53,23 +54,32 @@ protected:
     // trim the total is under budget, or every record but the newest is held.
     void TrimAndCheckBudget() {
         COvMemCache& cache = mm->m_Cache;
-        std::lock_guard<std::recursive_mutex> guard(cache.m_Lock);
-        control.EndDraw();
-        if (cache.m_nMaxMem == 0 || cache.m_nTotalSize < cache.m_nMaxMem)
+        std::vector<OvDataTestAccess::Record> records;
+        long long total = 0;
+        unsigned int budget = 0;
+        OvDataTestAccess::Locked(cache, [&] {
+            control.EndDraw();
+            budget = cache.GetMaxMem();
+            total = cache.GetStats().bytes;
+            records = OvDataTestAccess::Records(cache);
+        });
+        if (budget == 0 || total < budget)
             return;
-        COvMemData* newest = cache.m_pHead->m_pPrev;
-        for (COvMemData* rec = cache.m_pHead->m_pNext; rec != newest; rec = rec->m_pNext) {
-            ASSERT_GE(OvLockCount(rec), 2) << "an unheld record was left over budget";
-        }
+        for (std::size_t i = 0; i + 1 < records.size(); ++i)
+            ASSERT_GE(records[i].locks, 2) << "an unheld record was left over budget";
         ++m_nChecked;
     }
 
     int m_nChecked = 0;
 };
 
-TEST_F(StressTest, RandomClientWorkAgainstTenWorkersEndsCleanly) {
-    Watchdog watchdog(std::chrono::seconds(50));
-    control.BeginDraw(10);
+// Loads take milliseconds, so that deletes meet data in flight and priority-2 callers
+// wait for names being loaded; now and then the client waits for quiet with the
+// thread limit low, where a request left without a worker would never be served.
+// The cache checks its own invariants on every step in builds with assertions.
+TEST_F(StressTest, RandomClientWorkAgainstSlowWorkersEndsCleanly) {
+    Watchdog watchdog(std::chrono::seconds(60));
+    handler.loadMicros = 1500;
     std::mt19937 random(20261207);
 
     std::vector<COvDataInfo> pool;
@@ -78,8 +88,8 @@ TEST_F(StressTest, RandomClientWorkAgainstTenWorkersEndsCleanly) {
                             : i % 29 == 0 ? "missing-"
                             : i % 31 == 0 ? "huge-"
                                           : "item-") +
-                           std::to_string(i % 120);  // some names repeat
-        const int priority = i % 11 == 0 ? 2 : i % 5 == 0 ? 1 : 0;
+                           std::to_string(i % 60);  // names repeat, across priorities too
+        const int priority = i % 7 == 0 ? 2 : i % 5 == 0 ? 1 : 0;
         pool.push_back(Info(name, priority, i % 3 == 0 ? kShared : 0));
     }
     CPtrList substitutes;
@@ -88,6 +98,7 @@ TEST_F(StressTest, RandomClientWorkAgainstTenWorkersEndsCleanly) {
 
     std::vector<COvMemData*> held;
     long long gets = 0;
+    int quiet = 0;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
     while (std::chrono::steady_clock::now() < end) {
         const int op = static_cast<int>(random() % 100);
@@ -97,27 +108,37 @@ TEST_F(StressTest, RandomClientWorkAgainstTenWorkersEndsCleanly) {
             const int code =
                 control.GetData(&out, &info, random() % 4 == 0 ? &substitutes : nullptr);
             ++gets;
-            ASSERT_TRUE(code == 0 || code == 200 || code == -1) << code;
+            ASSERT_TRUE(code == 0 || code == OV_DATA_QUEUED || code == OV_DATA_FAILED) << code;
             if (code == 0) {
                 ASSERT_NE(nullptr, out);
                 ASSERT_EQ(std::string(info.m_strName), static_cast<Payload*>(out->m_pData)->name);
             }
             if (out != nullptr)
                 held.push_back(out);
-        } else if (op < 80) {
+        } else if (op < 78) {
             if (!held.empty()) {
                 const std::size_t at = random() % held.size();
                 control.UnLockData(held[at]);
                 held[at] = held.back();
                 held.pop_back();
             }
-        } else if (op < 88) {
+        } else if (op < 86) {
             control.Delete(&info);
-        } else if (op < 89) {
+        } else if (op < 87) {
             control.Delete();
-        } else if (op < 93) {
+        } else if (op < 90) {
             static const unsigned int budgets[] = {0, 300, 1000, 5000, 0x80000000u};
             control.SetMaxMem(budgets[random() % 5]);
+        } else if (op < 93) {
+            control.BeginDraw(1 + static_cast<int>(random() % 10));
+        } else if (op < 94) {
+            // One worker, each request landing as it finds the queue empty.
+            control.BeginDraw(1);
+            ASSERT_TRUE(Settle()) << "a request was left without a worker";
+            for (int i = 0; i < 3; ++i) {
+                COvDataInfo fresh = Info("fresh-" + std::to_string(quiet++));
+                ASSERT_TRUE(QueueAndAwait(fresh)) << "a request was left without a worker";
+            }
         } else {
             TrimAndCheckBudget();
             if (HasFatalFailure())
@@ -127,9 +148,12 @@ TEST_F(StressTest, RandomClientWorkAgainstTenWorkersEndsCleanly) {
     for (COvMemData* rec : held)
         control.UnLockData(rec);
     held.clear();
+    // Every request is served or cancelled: none is left waiting for a worker.
+    ASSERT_TRUE(Settle()) << "a request was left without a worker";
     control.Exit();
 
     EXPECT_GT(gets, 100);
+    EXPECT_GT(quiet, 0);
     EXPECT_GT(m_nChecked, 0);
     EXPECT_GT(handler.made, 0);
     EXPECT_EQ(handler.made.load(), handler.freed.load()) << "every datum freed exactly once";

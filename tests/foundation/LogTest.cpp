@@ -56,8 +56,7 @@ TEST(Log, PlaceholdersAreReplacedInTheirFixedOrder) {
     };
     const Case cases[] = {
         // The control's template.
-        {"[[c]] [[f]] [[i]] [[m]]", "COvCamera", "Roll", -10002, "",
-         "[COvCamera] [Roll] [-10002] []"},
+        {"[[c]] [[f]] [[i]] [[m]]", "COvCamera", "Roll", -7, "", "[COvCamera] [Roll] [-7] []"},
         // "[i]" comes after "[m]": a detail holding "[i]" gets the code.
         {"[m]", "C", "F", 42, "code=[i]", "code=42"},
         // "[c]" comes before "[m]": a class name holding "[m]" gets the detail.
@@ -126,7 +125,7 @@ TEST(Log, LinesReachTheFileAtOnceAndFilesChangeOnInit) {
 
 TEST(Log, MissingDirectoryFailsButKeepsTheLastError) {
     COvLog log;
-    EXPECT_EQ(log.Init("/nonexistent-dir-for-orvane/x.log", "[c] [i]"), -10001);
+    EXPECT_EQ(log.Init("/nonexistent-dir-for-orvane/x.log", "[c] [i]"), OV_E_FILE);
     log.Logout("C", "F", -7, "", 1);
     int code = 0;
     EXPECT_EQ(LastLine(log, &code), "C -7");

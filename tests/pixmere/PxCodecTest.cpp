@@ -3,20 +3,46 @@
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
+#include "FailingAlloc.h"
 #include "OvJpegSample.h"
 #include "PxTestSupport.h"
+#include "pixmere/src/codec/PxDecoders.h"
 
 namespace {
 
 std::uint32_t U32At(const std::vector<unsigned char>& v, std::size_t o) {
     return v[o] | (v[o + 1] << 8) | (v[o + 2] << 16) | (static_cast<std::uint32_t>(v[o + 3]) << 24);
+}
+
+void Put32(std::vector<unsigned char>& f, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        f[at + i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+// A BMP of `size` bytes, the pixels at `offset`, with a 40-byte header for w x h
+// pixels of `bits` bits; everything else is zero.
+std::vector<unsigned char> BmpWithHeader(std::size_t size, std::uint32_t offset, std::int32_t w,
+                                         std::int32_t h, std::uint16_t bits) {
+    std::vector<unsigned char> f(size, 0);
+    f[0] = 'B';
+    f[1] = 'M';
+    Put32(f, 2, static_cast<std::uint32_t>(size));
+    Put32(f, 10, offset);
+    Put32(f, 14, 40);
+    Put32(f, 18, static_cast<std::uint32_t>(w));
+    Put32(f, 22, static_cast<std::uint32_t>(h));
+    f[26] = 1;  // planes
+    f[28] = static_cast<unsigned char>(bits);
+    return f;
 }
 
 std::vector<unsigned char> MakeJpeg(const CPxImageData24& img, bool grey, bool progressive) {
@@ -221,23 +247,6 @@ TEST(PxCodecTest, UnreadableInputGivesClearCodes) {
 // Headers that claim huge pictures are refused before any allocation: the test
 // would run out of memory under the sanitizers otherwise.
 TEST(PxCodecTest, HugeClaimedSizesAreRefused) {
-    auto bmp = [](std::int32_t w, std::int32_t h, std::uint16_t bits) {
-        std::vector<unsigned char> f(54 + 64, 0);
-        auto put32 = [&](std::size_t o, std::uint32_t v) {
-            for (int i = 0; i < 4; ++i)
-                f[o + i] = static_cast<unsigned char>(v >> (8 * i));
-        };
-        f[0] = 'B';
-        f[1] = 'M';
-        put32(2, static_cast<std::uint32_t>(f.size()));
-        put32(10, 54);
-        put32(14, 40);
-        put32(18, static_cast<std::uint32_t>(w));
-        put32(22, static_cast<std::uint32_t>(h));
-        f[26] = 1;
-        f[28] = static_cast<unsigned char>(bits);
-        return f;
-    };
     struct Case {
         std::int32_t w, h;
         std::uint16_t bits;
@@ -245,7 +254,8 @@ TEST(PxCodecTest, HugeClaimedSizesAreRefused) {
     for (const Case c : {Case{30000, 30000, 24}, Case{0x7FFFFFFF, 1, 24}, Case{1, INT32_MIN, 24},
                          Case{-5, 5, 24}, Case{0, 5, 24}, Case{8000, 8000, 32}, Case{4, 4, 7}}) {
         CPxImageData24 img;
-        EXPECT_LT(PxLoadBytes(img, bmp(c.w, c.h, c.bits)), 0) << c.w << "x" << c.h;
+        EXPECT_LT(PxLoadBytes(img, BmpWithHeader(54 + 64, 54, c.w, c.h, c.bits)), 0)
+            << c.w << "x" << c.h;
         EXPECT_TRUE(img.IsEmpty());
     }
 }
@@ -310,4 +320,150 @@ TEST(PxCodecTest, JpegCmykBecomesRgb) {
     EXPECT_GT(p.r, 245);
     EXPECT_LT(p.g, 10);
     EXPECT_LT(p.b, 10);
+}
+
+namespace {
+
+// Runs a load on a thread of its own, where FailingAlloc's failures apply.
+int LoadOnOtherThread(CPxImageData24& img, const std::vector<unsigned char>& bytes,
+                      CPxImageHeader** header) {
+    int rc = 0;
+    std::thread([&] {
+        CQrMemoryReadStream s(bytes.data(), bytes.size());
+        rc = img.LoadImageA(&s, header, 0);
+    }).join();
+    return rc;
+}
+
+}  // namespace
+
+// A decoded picture whose depth buffer, or whose asked-for header, cannot be had is a
+// failure, not a success with a part missing.
+TEST(PxCodecTest, LoadsThatCannotFinishReportTheFailure) {
+    CPxImageData24 src;
+    ASSERT_EQ(src.NewImage(37, 23), 0);
+    const std::vector<unsigned char> bmp = Encode(src, false);
+
+    CPxZImageData24 deep;
+    OvFailAllocations(37 * 23 * sizeof(float), 1);
+    EXPECT_EQ(LoadOnOtherThread(deep, bmp, nullptr), PX_E_NOMEM);
+    OvFailAllocations(0, 0);
+    EXPECT_TRUE(deep.IsEmpty());
+    EXPECT_EQ(deep.GetBuffer().GetStart(), nullptr);
+
+    CPxImageData24 flat;
+    CPxImageHeader* header = nullptr;
+    OvFailAllocations(sizeof(CPxFileHeader), 1);
+    EXPECT_EQ(LoadOnOtherThread(flat, bmp, &header), PX_E_NOMEM);
+    OvFailAllocations(0, 0);
+    EXPECT_EQ(header, nullptr);
+    EXPECT_TRUE(flat.IsEmpty());
+}
+
+// Core (12-byte) headers store the height as an unsigned 16-bit value: a picture of
+// 32768 rows is bottom-up like every other core picture.
+TEST(PxCodecTest, CoreHeaderHeightIsUnsigned) {
+    const int h = 32768;
+    std::vector<unsigned char> f(14 + 12 + 4 * static_cast<std::size_t>(h), 0);
+    f[0] = 'B';
+    f[1] = 'M';
+    f[10] = 26;  // pixels right after the headers
+    f[14] = 12;
+    f[18] = 1;                              // width 1
+    f[20] = static_cast<unsigned char>(h);  // height, low byte
+    f[21] = static_cast<unsigned char>(h >> 8);
+    f[22] = 1;        // planes
+    f[24] = 24;       // bits
+    f[26 + 2] = 255;  // the first stored row is red: the bottom row
+    CPxImageData24 img;
+    ASSERT_EQ(PxLoadBytes(img, f), 0);
+    ASSERT_EQ(img.GetHeight(), h);
+    CPxRGB bottom{}, top{};
+    ASSERT_TRUE(img.GetPixel(0, h - 1, bottom));
+    ASSERT_TRUE(img.GetPixel(0, 0, top));
+    EXPECT_EQ(bottom.r, 255);
+    EXPECT_EQ(top.r, 0);
+}
+
+namespace {
+
+std::vector<unsigned char> Deflate(const std::vector<unsigned char>& raw) {
+    uLongf size = compressBound(static_cast<uLong>(raw.size()));
+    std::vector<unsigned char> out(size);
+    EXPECT_EQ(compress2(out.data(), &size, raw.data(), static_cast<uLong>(raw.size()), 9), Z_OK);
+    out.resize(size);
+    return out;
+}
+
+void PutChunk(std::vector<unsigned char>& png, const char* type,
+              const std::vector<unsigned char>& data) {
+    const auto length = static_cast<std::uint32_t>(data.size());
+    for (int shift = 24; shift >= 0; shift -= 8)
+        png.push_back(static_cast<unsigned char>(length >> shift));
+    const std::size_t start = png.size();
+    png.insert(png.end(), type, type + 4);
+    png.insert(png.end(), data.begin(), data.end());
+    const auto crc = static_cast<std::uint32_t>(
+        crc32(0, png.data() + start, static_cast<uInt>(png.size() - start)));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        png.push_back(static_cast<unsigned char>(crc >> shift));
+}
+
+// One black pixel after `chunks` compressed text chunks that each inflate to
+// `inflated` bytes.
+std::vector<unsigned char> TextBombPng(int chunks, std::size_t inflated) {
+    std::vector<unsigned char> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    PutChunk(png, "IHDR", {0, 0, 0, 1, 0, 0, 0, 1, 8, 2, 0, 0, 0});
+    std::vector<unsigned char> text = {'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 0};
+    const std::vector<unsigned char> packed = Deflate(std::vector<unsigned char>(inflated, 'a'));
+    text.insert(text.end(), packed.begin(), packed.end());
+    for (int i = 0; i < chunks; ++i)
+        PutChunk(png, "zTXt", text);
+    PutChunk(png, "IDAT", Deflate({0, 0, 0, 0}));
+    PutChunk(png, "IEND", {});
+    return png;
+}
+
+// An 8-bit run-length BMP of w x h whose codes end the picture at once.
+std::vector<unsigned char> EmptyRleBmp(std::int32_t w, std::int32_t h) {
+    std::vector<unsigned char> f = BmpWithHeader(14 + 40 + 8 + 2, 14 + 40 + 8, w, h, 8);
+    Put32(f, 30, 1);  // RLE8
+    Put32(f, 46, 2);  // two palette entries
+    f[63] = 1;        // end of picture
+    return f;
+}
+
+}  // namespace
+
+// Small files that claim much: text chunks that inflate to megabytes, a run-length
+// file of unknown size whose worst case is many times its length. Each decodes with
+// little heap beyond its picture (measured where the allocator can tell).
+TEST(PxCodecTest, SmallHostileFilesTakeLittleHeapBeyondThePicture) {
+    constexpr long long kAllowance = 2 << 20;
+    const auto bomb = TextBombPng(40, 1000000);
+    const auto rle = EmptyRleBmp(2000, 2000);
+    struct Case {
+        const char* title;
+        const std::vector<unsigned char>& bytes;
+        bool trickle;  // through a stream of unknown size
+        long long pictureBytes;
+    } cases[] = {{"text chunks", bomb, false, 4}, {"run-length", rle, true, 6000LL * 2000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        CPxImageData24 img;
+        int rc = -1;
+        const long long peak = PxHeapPeak([&] {
+            if (c.trickle) {
+                TrickleStream s(c.bytes);
+                rc = img.LoadImageA(&s, nullptr, 0);
+            } else {
+                rc = PxLoadBytes(img, c.bytes);
+            }
+        });
+        EXPECT_EQ(rc, 0);
+        EXPECT_FALSE(img.IsEmpty());
+        if (peak >= 0) {
+            EXPECT_LT(peak, c.pictureBytes + kAllowance);
+        }
+    }
 }

@@ -2,7 +2,10 @@
 #ifndef TESTS_PIXMERE_PXTESTSUPPORT_H
 #define TESTS_PIXMERE_PXTESTSUPPORT_H
 
+#include <atomic>
+#include <cstddef>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -48,6 +51,58 @@ inline int PxDiffCount(const CPxImageData24& a, const CPxImageData24& b, int tol
                 ++bad;
         }
     return bad;
+}
+
+// ---------------------------------------------------------------------------
+// Heap use, where the sanitizers' allocator can tell it
+// ---------------------------------------------------------------------------
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define PX_TEST_HEAP_HOOKS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define PX_TEST_HEAP_HOOKS 1
+#endif
+#endif
+
+#ifdef PX_TEST_HEAP_HOOKS
+extern "C" {
+std::size_t __sanitizer_get_current_allocated_bytes();
+int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const volatile void*, std::size_t),
+                                              void (*onFree)(const volatile void*));
+}
+
+inline std::atomic<bool> g_pxWatchHeap{false};
+inline std::atomic<std::size_t> g_pxHeapPeak{0};
+
+inline void PxOnMalloc(const volatile void*, std::size_t) {
+    if (!g_pxWatchHeap.load(std::memory_order_relaxed))
+        return;
+    const std::size_t now = __sanitizer_get_current_allocated_bytes();
+    std::size_t seen = g_pxHeapPeak.load(std::memory_order_relaxed);
+    while (now > seen && !g_pxHeapPeak.compare_exchange_weak(seen, now)) {
+    }
+}
+inline void PxOnFree(const volatile void*) {}
+#endif
+
+// The most heap in use at once while `work` runs, beyond what was in use before it;
+// -1 in builds whose allocator cannot tell (without a sanitizer).
+inline long long PxHeapPeak(const std::function<void()>& work) {
+#ifdef PX_TEST_HEAP_HOOKS
+    static const bool installed =
+        __sanitizer_install_malloc_and_free_hooks(&PxOnMalloc, &PxOnFree) != 0;
+    const std::size_t before = __sanitizer_get_current_allocated_bytes();
+    g_pxHeapPeak = before;
+    g_pxWatchHeap = installed;
+    work();
+    g_pxWatchHeap = false;
+    return installed ? static_cast<long long>(g_pxHeapPeak.load()) - static_cast<long long>(before)
+                     : -1;
+#else
+    work();
+    return -1;
+#endif
 }
 
 #endif

@@ -1,4 +1,5 @@
-// Window timers and the message pump.
+// Window timers and the message pump. The timers run by a test clock: nothing here
+// waits for a period to pass.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -14,7 +15,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
 // What the timer procedures saw, in order. Procedures are plain functions (TIMERPROC),
 // so they reach the test through this one per-thread record.
@@ -53,7 +53,7 @@ void Quit(HWND, unsigned int, OvTimerId id, unsigned int) {
     OvPostQuit(42);
 }
 
-class TimerTest : public ::testing::Test {
+class TimerTest : public OvHeadlessWindowTest {
 protected:
     void SetUp() override { t_record = Record(); }
     void TearDown() override {
@@ -95,12 +95,18 @@ TEST_F(TimerTest, DueTimersRunInDueOrderOncePerPump) {
     const OvTimerId late = Start(300);
     const OvTimerId early = Start(100);
     const OvTimerId middle = Start(200);
-    std::this_thread::sleep_for(650ms);  // all three are due, and overdue by several periods
+    m_Clock.Advance(650ms);  // all three are due, and overdue by several periods
     EXPECT_EQ(OvPumpMessages(0), 3);
     EXPECT_EQ(t_record.ticks, (std::vector<OvTimerId>{early, middle, late}));
     EXPECT_EQ(t_record.messages,
               (std::vector<unsigned int>{OV_WM_TIMER, OV_WM_TIMER, OV_WM_TIMER}));
     EXPECT_EQ(OvPumpMessages(0), 0) << "missed periods are not made up in a burst";
+    // The next period counts from the late run.
+    m_Clock.Advance(99ms);
+    EXPECT_EQ(OvPumpMessages(0), 0);
+    m_Clock.Advance(1ms);
+    EXPECT_EQ(OvPumpMessages(0), 1);
+    EXPECT_EQ(t_record.ticks.back(), early);
 }
 
 TEST_F(TimerTest, PeriodicTimersStayUntilKilled) {
@@ -125,7 +131,7 @@ TEST_F(TimerTest, ProceduresMayKillAndSetTimers) {
     const OvTimerId first = Start(10);
     const OvTimerId second = Start(20);
     t_record.killOnTick = second;
-    std::this_thread::sleep_for(30ms);
+    m_Clock.Advance(30ms);
     EXPECT_EQ(OvPumpMessages(0), 1);
     EXPECT_EQ(t_record.ticks, std::vector<OvTimerId>{first});
     EXPECT_EQ(KillTimer(nullptr, second), 0);
@@ -159,36 +165,65 @@ TEST_F(TimerTest, WindowTimersBelongToTheirWindow) {
     EXPECT_EQ(KillTimer(gone, 0), 0);
 }
 
-TEST_F(TimerTest, PumpSleepsInsteadOfSpinning) {
-    // Nothing due: the pump waits the whole time and uses almost no processor.
-    auto cpu = OvThreadCpuTime();
-    auto wall = Clock::now();
+TEST_F(TimerTest, PumpWaitsForTheNextTimerOrTheLimit) {
+    // Nothing due: the whole wait passes.
+    auto before = m_Clock.Elapsed();
     EXPECT_EQ(OvPumpMessages(300), 0);
-    EXPECT_GE(Clock::now() - wall, 290ms);
-    EXPECT_LT(OvThreadCpuTime() - cpu, 60ms);
+    EXPECT_EQ(m_Clock.Elapsed() - before, 300ms);
 
     // A timer due before the wait ends cuts it short, and runs.
     const OvTimerId id = Start(100);
-    cpu = OvThreadCpuTime();
-    wall = Clock::now();
+    before = m_Clock.Elapsed();
     EXPECT_EQ(OvPumpMessages(5000), 1);
-    const auto waited = Clock::now() - wall;
-    EXPECT_GE(waited, 90ms);
-    EXPECT_LT(waited, 3000ms);
-    EXPECT_LT(OvThreadCpuTime() - cpu, 60ms);
+    EXPECT_EQ(m_Clock.Elapsed() - before, 100ms);
     EXPECT_EQ(t_record.ticks, std::vector<OvTimerId>{id});
 
-    // A period of 0 is raised to the minimum, so a loop on it cannot spin either.
+    // A period of 0 is raised to the minimum, so a loop on it cannot spin.
     KillTimer(nullptr, id);
-    t_record = Record();
     Start(0);
-    cpu = OvThreadCpuTime();
-    wall = Clock::now();
-    while (Clock::now() - wall < 200ms) {
-        OvPumpMessages(50);
+    before = m_Clock.Elapsed();
+    EXPECT_EQ(OvPumpMessages(5000), 1);
+    EXPECT_EQ(m_Clock.Elapsed() - before, std::chrono::milliseconds(USER_TIMER_MINIMUM));
+
+    // A pending quit request is not waited through.
+    OvPostQuit(1);
+    before = m_Clock.Elapsed();
+    EXPECT_EQ(OvPumpMessages(300), 0);
+    EXPECT_EQ(m_Clock.Elapsed(), before);
+    EXPECT_EQ(OvRunMessageLoop(), 1);
+}
+
+// The real clock: a pump with nothing to do sleeps instead of spinning.
+TEST(TimerRealClock, PumpSleepsWithoutSpinning) {
+    const auto cpu = OvThreadCpuTime();
+    const auto wall = std::chrono::steady_clock::now();
+    EXPECT_EQ(OvPumpMessages(50), 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - wall, 49ms);
+    EXPECT_LT(OvThreadCpuTime() - cpu, 30ms);
+}
+
+// A thread's timers keep the time they had left when its clock is changed either way.
+TEST(TimerRealClock, TimersKeepTheirTimeAcrossAClockChange) {
+    t_record = Record();
+    const OvTimerId id = SetTimer(nullptr, 0, 1000, Tick);
+    {
+        OvTestClock clock;
+        clock.Advance(990ms);
+        EXPECT_EQ(OvPumpMessages(0), 0);
+        clock.Advance(10ms);
+        EXPECT_EQ(OvPumpMessages(0), 1);
+        clock.Advance(500ms);
     }
-    EXPECT_LE(t_record.ticks.size(), 200u / USER_TIMER_MINIMUM + 2);
-    EXPECT_LT(OvThreadCpuTime() - cpu, 100ms);
+    // Back on the real clock, then on another test clock: about 500 ms are left.
+    const auto lag = OvTimerNow() - std::chrono::steady_clock::now();
+    EXPECT_LT(lag < 0ms ? -lag : lag, 1s);
+    OvTestClock clock;
+    clock.Advance(450ms);
+    EXPECT_EQ(OvPumpMessages(0), 0);
+    clock.Advance(100ms);
+    EXPECT_EQ(OvPumpMessages(0), 1);
+    EXPECT_EQ(t_record.ticks, (std::vector<OvTimerId>{id, id}));
+    EXPECT_EQ(KillTimer(nullptr, id), 1);
 }
 
 TEST_F(TimerTest, MessageLoopRunsUntilQuit) {
@@ -201,6 +236,7 @@ TEST_F(TimerTest, MessageLoopRunsUntilQuit) {
 
 // Timers of one thread never run on another, and the others cannot kill them.
 TEST(TimerThreads, TimersRunOnlyOnTheThreadThatSetThem) {
+    OvTestClock mainClock;
     constexpr int kThreads = 4;
     std::atomic<int> ready{0};
     std::atomic<bool> go{false};
@@ -210,6 +246,7 @@ TEST(TimerThreads, TimersRunOnlyOnTheThreadThatSetThem) {
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
+            OvTestClock threadClock;  // each thread runs by its own clock
             t_record = Record();
             for (int i = 0; i < 3; ++i) {
                 own[t].push_back(SetTimer(nullptr, 0, 10, Tick));

@@ -53,18 +53,12 @@ class MemoryWindowTest : public OvHeadlessWindowTest {};
 
 TEST_F(MemoryWindowTest, PresentedPictureReadsBackPixelForPixel) {
     COvMemoryWindow& window = OpenWindow(7, 5);  // odd width: rows of the picture are padded
-    for (int y = 0; y < 5; ++y) {
-        EXPECT_TRUE(PixelIs(0, y, kBlack)) << "nothing presented yet";
-    }
+    EXPECT_TRUE(PictureIs([](int, int) { return kBlack; })) << "nothing presented yet";
     for (bool bottomUp : {true, false}) {
         OvTestPicture picture(7, 5, bottomUp);
         FillPattern(picture);
         EXPECT_EQ(picture.ShowIn(&window), 5);
-        for (int y = 0; y < 5; ++y) {
-            for (int x = 0; x < 7; ++x) {
-                ASSERT_TRUE(PixelIs(x, y, Pattern(x, y))) << (bottomUp ? "bottom-up" : "top-down");
-            }
-        }
+        EXPECT_TRUE(PictureIs(Pattern)) << (bottomUp ? "bottom-up" : "top-down");
     }
     EXPECT_EQ(window.GetPresentCount(), 2);
 
@@ -88,12 +82,7 @@ TEST_F(MemoryWindowTest, ResizeKeepsWhatWasShownAndChangesTheClientRect) {
     EXPECT_EQ(rect.top, 0);
     EXPECT_EQ(rect.right, 6);
     EXPECT_EQ(rect.bottom, 2);
-    for (int y = 0; y < 2; ++y) {
-        for (int x = 0; x < 6; ++x) {
-            EXPECT_TRUE(PixelIs(x, y, x < 4 ? Pattern(x, y) : kBlack)) << x << "," << y;
-        }
-    }
-    EXPECT_TRUE(PixelIs(5, 1, kBlack));
+    EXPECT_TRUE(PictureIs([](int x, int y) { return x < 4 ? Pattern(x, y) : kBlack; }));
     CPxRGB c;
     EXPECT_EQ(window.GetPixel(0, 2, c), OV_WND_E_ARGUMENT);
 
@@ -153,16 +142,15 @@ TEST_F(MemoryWindowTest, SnapshotIsAFaithfulPng) {
     std::remove(path.c_str());
     ASSERT_EQ(width, 5);
     ASSERT_EQ(height, 3);
-    for (int y = 0; y < 3; ++y) {
-        for (int x = 0; x < 5; ++x) {
-            const std::uint8_t* p = &rgb[(static_cast<std::size_t>(y) * 5 + x) * 3];
-            EXPECT_TRUE(OvSameColour(CPxRGB{p[0], p[1], p[2]}, Pattern(x, y))) << x << "," << y;
-        }
-    }
+    const OvPixels read{width, height, [&rgb](int x, int y) {
+                            const std::uint8_t* p = &rgb[(static_cast<std::size_t>(y) * 5 + x) * 3];
+                            return CPxRGB{p[0], p[1], p[2]};
+                        }};
+    EXPECT_TRUE(OvPictureIs(read, Pattern));
 
     EXPECT_EQ(window.SavePng(nullptr), OV_WND_E_ARGUMENT);
     EXPECT_EQ(window.SavePng(""), OV_WND_E_ARGUMENT);
-    EXPECT_EQ(window.SavePng("/nonexistent-dir/x.png"), -10001);
+    EXPECT_EQ(window.SavePng("/nonexistent-dir/x.png"), OV_E_FILE);
     COvMemoryWindow empty(0, 0);
     EXPECT_EQ(empty.SavePng("unused.png"), OV_WND_E_ARGUMENT);
 }
@@ -289,31 +277,20 @@ TEST(SetDIBitsToDevice, PlacesClipsAndBandsLikeThePlatform) {
             picture.MemoryRow(c.bandFromMemoryRow), picture.Info(), DIB_RGB_COLORS);
         ReleaseDC(&window, dc);
         EXPECT_EQ(lines, c.result) << c.what;
-        for (int y = 0; y < 6; ++y) {
-            for (int x = 0; x < 6; ++x) {
-                CPxRGB expected = untouched;
-                switch (c.expect[y][x]) {
-                    case 'r':
-                        expected = kRed;
-                        break;
-                    case 'g':
-                        expected = kGreen;
-                        break;
-                    case 'b':
-                        expected = kBlue;
-                        break;
-                    case 'w':
-                        expected = kWhite;
-                        break;
-                    default:
-                        break;
-                }
-                CPxRGB actual;
-                window.GetPixel(x, y, actual);
-                EXPECT_TRUE(OvSameColour(actual, expected))
-                    << c.what << " at " << x << "," << y << ": " << OvDescribeColour(actual);
+        EXPECT_TRUE(OvPictureIs(OvPixelsOf(window), [&](int x, int y) {
+            switch (c.expect[y][x]) {
+                case 'r':
+                    return kRed;
+                case 'g':
+                    return kGreen;
+                case 'b':
+                    return kBlue;
+                case 'w':
+                    return kWhite;
+                default:
+                    return untouched;
             }
-        }
+        })) << c.what;
     }
 }
 

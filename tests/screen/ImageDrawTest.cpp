@@ -30,11 +30,7 @@ struct Composed {
         result = surface.MakeBackImage(mode, flags, path.c_str(), width, height);
         surface.ClearCanvas();
     }
-    std::string FirstMismatch(const PixelFunction& expected) const {
-        return ovscreentest::FirstMismatch(
-            surface.m_Size.width, surface.m_Size.height,
-            [this](int x, int y) { return PixelOf(surface.m_ZImage, x, y); }, expected);
-    }
+    OvPixels Pixels() const { return OvPixelsOf(surface.m_ZImage); }
 };
 
 }  // namespace
@@ -92,8 +88,7 @@ TEST(ImageDraw, FrameStartLaysTheBackgroundAndResetsDepth) {
     EXPECT_EQ(surface.FillBackColor(), 0);
     EXPECT_FALSE(surface.m_BackScreen.IsEmpty());
     surface.ClearCanvas();
-    EXPECT_EQ(PixelOf(surface.m_ZImage, 0, 0), Hex(kBack));
-    EXPECT_EQ(PixelOf(surface.m_ZImage, 6, 4), Hex(kBack));
+    EXPECT_TRUE(OvPixelsAre(OvPixelsOf(surface.m_ZImage), {{0, 0, kBack}, {6, 4, kBack}}));
 }
 
 TEST(ImageDraw, PicturesArePlacedByTheirMode) {
@@ -108,21 +103,24 @@ TEST(ImageDraw, PicturesArePlacedByTheirMode) {
     const Case cases[] = {
         {"stretched at its own size", 64, 40, 64, 40, 0, at(0, 0, 64, 40)},
         {"centred, larger than the surface", 50, 30, 80, 41, 1, at(-15, -5, 80, 41)},
+        {"centred, smaller than the surface", 300, 201, 100, 50, 1, at(100, 75, 100, 50)},
         {"lower-left", 300, 201, 40, 60, 2, at(0, 141, 40, 60)},
+        {"lower-left, taller than the surface", 300, 201, 40, 250, 2, at(0, -49, 40, 250)},
         {"tiled, partial copies at the edges", 130, 50, 60, 20, 3,
-         [](int x, int y) { return Hex(Gradient(x % 60, y % 20)); }},
+         [](int x, int y) { return Gradient(x % 60, y % 20); }},
+        {"unknown mode: the colour alone", 50, 20, 10, 10, 7, at(0, 0, 0, 0)},
     };
     for (const Case& c : cases) {
         const std::string path = WritePicture(c.picW, c.picH, Gradient);
         Composed composed(c.width, c.height, kBack, path, c.mode, 0);
         EXPECT_EQ(composed.result, 0) << c.name;
-        EXPECT_EQ(composed.FirstMismatch(c.expected), "") << c.name;
+        EXPECT_TRUE(OvPictureIs(composed.Pixels(), c.expected)) << c.name;
         std::remove(path.c_str());
     }
     // Stretching scales the picture over the whole surface.
     const std::string plain = WritePicture(3, 2, [](int, int) { return CPxRGB{200, 10, 30}; });
     Composed stretched(90, 50, kBack, plain, 0, 0);
-    EXPECT_EQ(stretched.FirstMismatch([](int, int) { return Hex(CPxRGB{200, 10, 30}); }), "");
+    EXPECT_TRUE(OvPictureIs(stretched.Pixels(), [](int, int) { return CPxRGB{200, 10, 30}; }));
     std::remove(plain.c_str());
 }
 
@@ -134,14 +132,14 @@ TEST(ImageDraw, ReleasedPictureIsDecodedAgainOnResize) {
     // Black with a released picture: the composed background stays, the picture goes.
     EXPECT_TRUE(surface.m_BackImage.IsEmpty());
     EXPECT_FALSE(surface.m_BackScreen.IsEmpty());
-    EXPECT_EQ(PixelOf(surface.m_ZImage, 20, 10), Hex(Gradient(0, 0)));
+    EXPECT_TRUE(OvPixelsAre(composed.Pixels(), {{20, 10, Gradient(0, 0)}}));
 
     ASSERT_EQ(surface.ResizeScreen(80, 50, path.c_str()), 0);
     EXPECT_TRUE(surface.m_BackImage.IsEmpty());
     surface.ClearCanvas();
-    EXPECT_EQ(PixelOf(surface.m_ZImage, 30, 20), Hex(Gradient(0, 0)));
-    EXPECT_EQ(PixelOf(surface.m_ZImage, 49, 29), Hex(Gradient(19, 9)));
-    EXPECT_EQ(PixelOf(surface.m_ZImage, 29, 20), "#000000");
+    EXPECT_TRUE(OvPixelsAre(
+        composed.Pixels(),
+        {{30, 20, Gradient(0, 0)}, {49, 29, Gradient(19, 9)}, {29, 20, CPxRGB{0, 0, 0}}}));
 
     // The file is gone: the resize reports the decoder's code, logs the path, and later
     // resizes no longer try the file.
@@ -170,7 +168,7 @@ TEST(ImageDraw, UndecodablePictureLeavesThePlainColour) {
     EXPECT_LT(composed.result, 0);
     EXPECT_TRUE(Logged(composed.log, {"COvImageDraw", "MakeBackImage", path}));
     EXPECT_EQ(composed.surface.m_nBackFlags, OV_BACK_LOAD_OPTION);
-    EXPECT_EQ(composed.FirstMismatch([](int, int) { return Hex(kBack); }), "");
+    EXPECT_TRUE(OvPictureIs(composed.Pixels(), [](int, int) { return kBack; }));
     std::remove(path.c_str());
 }
 
@@ -181,9 +179,9 @@ TEST(ImageDraw, BackgroundThatCannotBeAllocatedLeavesThePlainColour) {
     // A size the imaging library refuses stands for memory that cannot be had.
     surface.m_Size = OV_SIZE(1 << 20, 1 << 20);
     surface.m_BackColor = kBack;
-    EXPECT_EQ(surface.FillBackColor(), -10000);
+    EXPECT_EQ(surface.FillBackColor(), OV_E_NOMEMORY);
     EXPECT_TRUE(surface.m_BackScreen.IsEmpty());
-    EXPECT_TRUE(Logged(log, {"COvImageDraw", "FillBackColor", "-10000"}));
+    EXPECT_TRUE(LoggedFailure(log, "COvImageDraw", "FillBackColor", OV_E_NOMEMORY));
 
     // A picture cannot be composed either; nothing is drawn out of bounds.
     const std::string path = WritePicture(4, 4, Gradient);
@@ -192,10 +190,7 @@ TEST(ImageDraw, BackgroundThatCannotBeAllocatedLeavesThePlainColour) {
 
     // The frame start still shows the colour.
     surface.ClearCanvas();
-    for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 12; ++x)
-            ASSERT_EQ(PixelOf(surface.m_ZImage, x, y), Hex(kBack));
-    }
+    EXPECT_TRUE(OvPictureIs(OvPixelsOf(surface.m_ZImage), [](int, int) { return kBack; }));
 }
 
 TEST(ImageDraw, CopyToTheWindowIsClippedToThePicture) {
@@ -213,13 +208,13 @@ TEST(ImageDraw, CopyToTheWindowIsClippedToThePicture) {
     ASSERT_NE(dc, nullptr);
     EXPECT_EQ(surface.DrawImage(RECT{0, 0, 10, 9}, dc), 0);
     ReleaseDC(&window, dc);
-    EXPECT_EQ(PixelOf(window, 0, 0), Hex(kBack));
-    EXPECT_EQ(PixelOf(window, 5, 0), "#ffffff");
-    EXPECT_EQ(PixelOf(window, 5, 3), Hex(kBack));
-    EXPECT_EQ(PixelOf(window, 6, 0), "#000000");
-    EXPECT_EQ(PixelOf(window, 0, 4), "#000000");
+    EXPECT_TRUE(OvPictureIs(OvPixelsOf(window), [](int x, int y) {
+        if (x >= 6 || y >= 4)
+            return CPxRGB{0, 0, 0};
+        return x == 5 && y == 0 ? CPxRGB{255, 255, 255} : kBack;
+    }));
 
     // A failed copy is logged and still answers 0.
     EXPECT_EQ(surface.DrawImage(RECT{0, 0, 6, 4}, nullptr), 0);
-    EXPECT_TRUE(Logged(log, {"COvImageDraw", "DrawImage", "-50004", "::SetDIBitsToDevice"}));
+    EXPECT_TRUE(LoggedFailure(log, "COvImageDraw", "DrawImage", OV_IMAGEDRAW_COPY_FAILED));
 }

@@ -70,29 +70,8 @@ TEST(ScreenDisplay, OnScreenWindowMatchesTheMemoryWindow) {
     Show headless(&memory);
     Show shown(&onScreen);
 
-    std::string mismatch;
-    const bool same = OvPumpUntil(
-        [&] {
-            std::vector<CPxRGB> pixels;
-            if (probe.ReadPixels(onScreen.GetNativeWindow(), 0, 0, kWidth, kHeight, pixels) != 0) {
-                mismatch = "cannot read the window";
-                return false;
-            }
-            for (int y = 0; y < kHeight; ++y) {
-                for (int x = 0; x < kWidth; ++x) {
-                    const std::string want = PixelOf(memory, x, y);
-                    const std::string got = Hex(pixels[static_cast<std::size_t>(y) * kWidth + x]);
-                    if (got != want) {
-                        mismatch = "(" + std::to_string(x) + ", " + std::to_string(y) +
-                                   "): " + got + " instead of " + want;
-                        return false;
-                    }
-                }
-            }
-            return true;
-        },
-        std::chrono::seconds(10));
-    EXPECT_TRUE(same) << mismatch;
+    const OvPixels expected = OvPixelsOf(memory);
+    EXPECT_TRUE(OvDisplayShowsPicture(probe, onScreen, expected.at));
     // Something besides the background was drawn: the square is centred at (132, 103).
-    EXPECT_EQ(PixelOf(memory, 132, 103), Hex(CPxRGB{200, 30, 30}));
+    EXPECT_TRUE(OvPixelsAre(expected, {{132, 103, CPxRGB{200, 30, 30}}}));
 }

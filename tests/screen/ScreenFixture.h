@@ -1,6 +1,8 @@
-// Shared pieces of the screen tests: a control whose log can be read back, a journal
-// of camera events, a framed test object whose virtual objects report what the screen
-// did with them, and pictures written to temporary files.
+// Shared pieces of the screen tests: a stage (a memory window, a scene, a camera and a
+// running screen, on a test clock), a control whose log can be read back, a journal of
+// camera events, a framed test object whose virtual objects report what the screen did
+// with them, and pictures written to temporary files. Pixels are checked with the
+// headless fixture's checks, which keep the pictures of a failure.
 #ifndef ORVANE_TESTS_SCREENFIXTURE_H
 #define ORVANE_TESTS_SCREENFIXTURE_H
 
@@ -14,11 +16,16 @@
 
 #include "OvCamera.h"
 #include "OvControl.h"
+#include "OvHeadlessFixture.h"
 #include "OvPlatform.h"
 #include "OvScene.h"
 #include "OvScreen.h"
+#include "OvTestClock.h"
 #include "OvVirtual.h"
 #include "Pixmere.h"
+#include "data/OvMemCache.h"
+#include "data/OvMemManager.h"
+#include "screen/OvImageDraw.h"
 #include "tests/scene/SceneFixture.h"
 
 namespace ovscreentest {
@@ -43,6 +50,14 @@ inline bool Logged(const LoggedControl& log, std::initializer_list<std::string> 
             return true;
     }
     return false;
+}
+
+// True when the control logged a failure with this code for className's function.
+inline bool LoggedFailure(const LoggedControl& log, const char* className, const char* function,
+                          int code) {
+    const std::string line =
+        std::string("[") + className + "] [" + function + "] [" + std::to_string(code) + "]";
+    return Logged(log, {line});
 }
 
 // Records the screen events as "added:<screen>" and "removed:<screen>".
@@ -116,21 +131,7 @@ inline int InitDefaultCamera(COvCamera& camera, COvControl& control) {
 
 // "#rrggbb", so that colours compare and print readably.
 inline std::string Hex(const CPxRGB& c) {
-    char text[16];
-    std::snprintf(text, sizeof text, "#%02x%02x%02x", c.r & 0xFF, c.g & 0xFF, c.b & 0xFF);
-    return text;
-}
-
-// The window's pixel as "#rrggbb"; "none" outside the window.
-inline std::string PixelOf(const COvMemoryWindow& window, int x, int y) {
-    CPxRGB colour{0, 0, 0};
-    return window.GetPixel(x, y, colour) == 0 ? Hex(colour) : std::string("none");
-}
-
-// The picture's pixel as "#rrggbb"; "none" outside it or without pixels.
-inline std::string PixelOf(const CPxImageData24& image, int x, int y) {
-    CPxRGB colour{0, 0, 0};
-    return image.GetPixel(x, y, colour) ? Hex(colour) : std::string("none");
+    return OvDescribeColour(c);
 }
 
 // Writes a width x height picture made by paint(x, y) as a PNG file; returns its path.
@@ -152,30 +153,66 @@ inline CPxRGB Gradient(int x, int y) {
     return CPxRGB{y & 0xFF, x & 0xFF, 0x80};
 }
 
-using PixelFunction = std::function<std::string(int, int)>;
+using PixelFunction = std::function<CPxRGB(int, int)>;
 
 // The pixels expected where a Gradient picture of w x h is drawn 1:1 at (left, top)
 // over a background colour.
 inline PixelFunction GradientAt(int left, int top, int w, int h, const CPxRGB& back) {
     return [=](int x, int y) {
         const int px = x - left, py = y - top;
-        return (px >= 0 && px < w && py >= 0 && py < h) ? Hex(Gradient(px, py)) : Hex(back);
+        return (px >= 0 && px < w && py >= 0 && py < h) ? Gradient(px, py) : back;
     };
 }
 
-// The first pixel of a width x height area where got differs from want, or "".
-inline std::string FirstMismatch(int width, int height, const PixelFunction& got,
-                                 const PixelFunction& want) {
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            if (got(x, y) != want(x, y)) {
-                return "(" + std::to_string(x) + ", " + std::to_string(y) + "): " + got(x, y) +
-                       " instead of " + want(x, y);
+// A screen that lets the tests see its surface.
+class OpenScreen : public COvScreen {
+public:
+    COvImageDraw* Surface() { return m_pDrawWindow.get(); }
+};
+
+// A memory window, a scene and one default camera on a running screen. Its timers run
+// by a test clock, which the cache's 2000 ms rule follows too: pumping lets the time
+// pass at once.
+struct Stage {
+    OvTestClock clock;
+    LoggedControl log;
+    COvMemoryWindow window;
+    COvScene scene;
+    COvCamera camera;
+    OpenScreen screen;
+
+    explicit Stage(int width = 640, int height = 480, const CPxRGB& back = CPxRGB{0, 0, 0})
+        : window(width, height) {
+        log.control.m_pMemManager->m_Cache.SetTickSource(&OvTestClock::Ticks);
+        scene.Init(&log.control);
+        InitDefaultCamera(camera, log.control);
+        screen.Init(&log.control, &window, back, nullptr, 0, 0);
+        scene.AddCamera(&camera);
+        screen.AddCamera(&camera);
+    }
+    ~Stage() {
+        screen.Exit();
+        scene.Exit();
+    }
+    ProbeObject& Add(ProbeObject& object, COv3DPoint pos, COvSize3D size,
+                     CPxRGB colour = ovtest::kRed) {
+        object.Place(log.control, pos, size, 1, colour);
+        scene.AddObject(&object);
+        return object;
+    }
+    // The displayed objects, farthest first.
+    std::vector<COvObject*> Displayed() {
+        std::vector<COvObject*> objects;
+        for (int i = 0; i < screen.GetDisplayedObjectCount(); ++i) {
+            COvObject* object = nullptr;
+            if (screen.GetDisplayedObject(i, object, nullptr, nullptr) == 0) {
+                objects.push_back(object);
             }
         }
+        return objects;
     }
-    return "";
-}
+    OvPixels Pixels() const { return OvPixelsOf(window); }
+};
 
 }  // namespace ovscreentest
 

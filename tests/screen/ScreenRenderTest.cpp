@@ -7,7 +7,6 @@
 #include <string>
 
 #include "ScreenFixture.h"
-#include "screen/OvImageDraw.h"
 
 using namespace ovscreentest;
 
@@ -18,161 +17,85 @@ const CPxRGB kRed{255, 0, 0};
 const CPxRGB kBlue{0, 0, 255};
 const CPxRGB kGreen{0, 255, 0};
 
-// A screen that lets the tests see its surface.
-class OpenScreen : public COvScreen {
-public:
-    COvImageDraw* Surface() { return m_pDrawWindow.get(); }
-};
-
-struct Checks {
-    int x, y;
-    CPxRGB colour;
-};
-
-void ExpectPixels(const COvMemoryWindow& window, std::initializer_list<Checks> checks,
-                  const char* what) {
-    for (const Checks& c : checks) {
-        EXPECT_EQ(PixelOf(window, c.x, c.y), Hex(c.colour))
-            << what << " at (" << c.x << ", " << c.y << ")";
-    }
-}
-
-// A window, a scene and a default camera on a screen over a grey background.
-struct World {
-    LoggedControl log;
-    COvMemoryWindow window;
-    COvScene scene;
-    COvCamera camera;
-    OpenScreen screen;
-
-    World(int width, int height) : window(width, height) {
-        scene.Init(&log.control);
-        InitDefaultCamera(camera, log.control);
-        screen.Init(&log.control, &window, kGrey, nullptr, 0, 0);
-        scene.AddCamera(&camera);
-        screen.AddCamera(&camera);
-    }
-    ~World() {
-        screen.Exit();
-        scene.Exit();
-    }
-};
-
 }  // namespace
 
 TEST(ScreenRender, FramesAndArrowedLinesLandOnExactPixels) {
-    World world(640, 480);
+    Stage stage(640, 480, kGrey);
     // (31, 16, 0) projects to centred (206, 106), canvas (526, 134); its size (31, 16)
     // to 206 x 106 pixels, so its box runs from (423, 81) to (629, 187).
     ProbeObject upper, lower;
-    upper.Place(world.log.control, OV_3DPOINT(31, 16, 0), OV_SIZE3D(31, 16), 2, kRed);
+    upper.Place(stage.log.control, OV_3DPOINT(31, 16, 0), OV_SIZE3D(31, 16), 2, kRed);
     // The mirror image: centred (-206, -106), canvas (114, 346), box (11, 293)..(217, 399).
-    lower.Place(world.log.control, OV_3DPOINT(-31, -16, 0), OV_SIZE3D(31, 16), 1, kBlue);
+    lower.Place(stage.log.control, OV_3DPOINT(-31, -16, 0), OV_SIZE3D(31, 16), 1, kBlue);
     // From canvas (254, 240) to (386, 240), 3 pixels wide, arrow heads at both ends.
     COvLineObject line;
-    line.Init(&world.log.control, OV_3DPOINT(-10, 0, 0), OV_3DPOINT(10, 0, 0),
+    line.Init(&stage.log.control, OV_3DPOINT(-10, 0, 0), OV_3DPOINT(10, 0, 0),
               COvLineStyle{3, kGreen, 1, 1, 0}, 0, 1, nullptr);
-    world.scene.AddObject(&upper);
-    world.scene.AddObject(&lower);
-    world.scene.AddObject(&line);
-    world.scene.Update();
+    stage.scene.AddObject(&upper);
+    stage.scene.AddObject(&lower);
+    stage.scene.AddObject(&line);
+    stage.scene.Update();
 
-    ExpectPixels(world.window,
-                 {{423, 81, kRed},
-                  {424, 120, kRed},
-                  {425, 120, kGrey},
-                  {629, 187, kRed},
-                  {630, 187, kGrey},
-                  {500, 82, kRed},
-                  {500, 83, kGrey},
-                  {500, 186, kRed},
-                  {500, 188, kGrey},
-                  {526, 134, kGrey},
-                  {422, 81, kGrey}},
-                 "2-pixel frame");
-    ExpectPixels(world.window,
-                 {{11, 293, kBlue},
-                  {217, 399, kBlue},
-                  {12, 294, kGrey},
-                  {10, 293, kGrey},
-                  {217, 400, kGrey},
-                  {114, 293, kBlue}},
-                 "1-pixel frame");
-    ExpectPixels(world.window,
-                 {{320, 239, kGreen},
-                  {320, 240, kGreen},
-                  {320, 241, kGreen},
-                  {320, 238, kGrey},
-                  {320, 242, kGrey},
-                  // The heads reach beyond the band; their tips lie past the ends.
-                  {258, 238, kGreen},
-                  {258, 242, kGreen},
-                  {250, 240, kGrey},
-                  {382, 238, kGreen},
-                  {382, 242, kGreen},
-                  {391, 240, kGrey}},
-                 "line with arrow heads");
-    world.scene.RemoveObject(&line);
+    EXPECT_TRUE(OvPixelsAre(stage.Pixels(), {{423, 81, kRed},
+                                             {424, 120, kRed},
+                                             {425, 120, kGrey},
+                                             {629, 187, kRed},
+                                             {630, 187, kGrey},
+                                             {500, 82, kRed},
+                                             {500, 83, kGrey},
+                                             {500, 186, kRed},
+                                             {500, 188, kGrey},
+                                             {526, 134, kGrey},
+                                             {422, 81, kGrey}}))
+        << "2-pixel frame";
+    EXPECT_TRUE(OvPixelsAre(stage.Pixels(), {{11, 293, kBlue},
+                                             {217, 399, kBlue},
+                                             {12, 294, kGrey},
+                                             {10, 293, kGrey},
+                                             {217, 400, kGrey},
+                                             {114, 293, kBlue}}))
+        << "1-pixel frame";
+    EXPECT_TRUE(OvPixelsAre(stage.Pixels(),
+                            {{320, 239, kGreen},
+                             {320, 240, kGreen},
+                             {320, 241, kGreen},
+                             {320, 238, kGrey},
+                             {320, 242, kGrey},
+                             // The heads reach beyond the band; their tips lie past the ends.
+                             {258, 238, kGreen},
+                             {258, 242, kGreen},
+                             {250, 240, kGrey},
+                             {382, 238, kGreen},
+                             {382, 242, kGreen},
+                             {391, 240, kGrey}}))
+        << "line with arrow heads";
+    stage.scene.RemoveObject(&line);
 }
 
 TEST(ScreenRender, NearerObjectsAreDrawnOverFartherOnes) {
-    World world(640, 480);
+    Stage stage(640, 480, kGrey);
     // Filled squares (a frame at least half the box fills it): the near one is 40
     // pixels at depth 300, the far one 80 pixels at depth 400. The near one is added
     // first, so only the depth sort puts it on top.
     ProbeObject near, far;
-    near.Place(world.log.control, OV_3DPOINT(0, 0, 0), OV_SIZE3D(6, 6), 100, kBlue);
-    far.Place(world.log.control, OV_3DPOINT(0, 0, 100), OV_SIZE3D(16, 16), 100, kRed);
-    world.scene.AddObject(&near);
-    world.scene.AddObject(&far);
-    world.scene.Update();
-    ExpectPixels(world.window,
-                 {{320, 240, kBlue},
-                  {300, 220, kBlue},
-                  {340, 260, kBlue},
-                  {299, 240, kRed},
-                  {280, 200, kRed},
-                  {360, 280, kRed},
-                  {361, 280, kGrey}},
-                 "depth order");
+    near.Place(stage.log.control, OV_3DPOINT(0, 0, 0), OV_SIZE3D(6, 6), 100, kBlue);
+    far.Place(stage.log.control, OV_3DPOINT(0, 0, 100), OV_SIZE3D(16, 16), 100, kRed);
+    stage.scene.AddObject(&near);
+    stage.scene.AddObject(&far);
+    stage.scene.Update();
+    EXPECT_TRUE(OvPixelsAre(stage.Pixels(), {{320, 240, kBlue},
+                                             {300, 220, kBlue},
+                                             {340, 260, kBlue},
+                                             {299, 240, kRed},
+                                             {280, 200, kRed},
+                                             {360, 280, kRed},
+                                             {361, 280, kGrey}}))
+        << "depth order";
 
     // Moving the near one behind the far one hides it.
     near.SetPos(OV_3DPOINT(0, 0, 200));
-    world.scene.Update();
-    ExpectPixels(world.window, {{320, 240, kRed}}, "after the move");
-}
-
-TEST(ScreenRender, BackgroundPicturesArePlacedByTheirMode) {
-    struct Case {
-        const char* name;
-        int width, height;  // window
-        int picW, picH;     // picture
-        int mode;
-        PixelFunction expected;
-    };
-    auto at = [](int left, int top, int w, int h) { return GradientAt(left, top, w, h, kGrey); };
-    const Case cases[] = {
-        {"centred", 300, 201, 100, 50, 1, at(100, 75, 100, 50)},
-        {"lower-left, taller than the window", 300, 201, 40, 250, 2, at(0, -49, 40, 250)},
-        {"tiled: six copies", 250, 100, 100, 60, 3,
-         [](int x, int y) { return Hex(Gradient(x % 100, y % 60)); }},
-        {"unknown mode", 50, 20, 10, 10, 7, at(0, 0, 0, 0)},
-    };
-    for (const Case& c : cases) {
-        const std::string path = WritePicture(c.picW, c.picH, Gradient);
-        LoggedControl log;
-        COvMemoryWindow window(c.width, c.height);
-        COvScreen screen;
-        ASSERT_EQ(screen.Init(&log.control, &window, kGrey, path.c_str(), c.mode, 0), 0);
-        ASSERT_EQ(screen.ReDraw(), 0);
-        EXPECT_EQ(
-            FirstMismatch(
-                c.width, c.height, [&](int x, int y) { return PixelOf(window, x, y); }, c.expected),
-            "")
-            << c.name;
-        EXPECT_STREQ(screen.GetBackImage(), path.c_str());
-        std::remove(path.c_str());
-    }
+    stage.scene.Update();
+    EXPECT_TRUE(OvPixelsAre(stage.Pixels(), {{320, 240, kRed}})) << "after the move";
 }
 
 TEST(ScreenRender, NewColourKeepsThePictureDecoded) {
@@ -181,42 +104,44 @@ TEST(ScreenRender, NewColourKeepsThePictureDecoded) {
     COvMemoryWindow window(40, 30);
     OpenScreen screen;
     ASSERT_EQ(screen.Init(&log.control, &window, kGrey, path.c_str(), 1, OV_BACK_RELEASE_IMAGE), 0);
+    EXPECT_STREQ(screen.GetBackImage(), path.c_str());
     EXPECT_TRUE(screen.Surface()->m_BackImage.IsEmpty());
     screen.SetBackColor(kBlue);
     EXPECT_FALSE(screen.Surface()->m_BackImage.IsEmpty());
     EXPECT_EQ(screen.Surface()->m_nBackFlags, 0);
     screen.ReDraw();
-    ExpectPixels(window, {{0, 0, kBlue}, {15, 10, Gradient(0, 0)}}, "recomposed");
+    EXPECT_TRUE(OvPixelsAre(OvPixelsOf(window), {{0, 0, kBlue}, {15, 10, Gradient(0, 0)}}))
+        << "recomposed";
     std::remove(path.c_str());
 }
 
 TEST(ScreenRender, ResizedWindowIsFoundAtTheNextRedraw) {
     const std::string path = WritePicture(10, 10, Gradient);
-    World world(200, 100);
+    Stage stage(200, 100, kGrey);
     // Lower-left; released after composing, so the resize decodes it again.
-    world.screen.SetBackImage(path.c_str(), 2, OV_BACK_RELEASE_IMAGE);
+    stage.screen.SetBackImage(path.c_str(), 2, OV_BACK_RELEASE_IMAGE);
     ProbeObject square;
     // 20 pixels at depth 300, centred on the canvas centre.
-    square.Place(world.log.control, OV_3DPOINT(0, 0, 0), OV_SIZE3D(3, 3), 100, kRed);
-    world.scene.AddObject(&square);
-    world.scene.Update();
-    ExpectPixels(world.window,
-                 {{100, 50, kRed}, {90, 40, kRed}, {89, 40, kGrey}, {0, 90, Gradient(0, 0)}},
-                 "before");
+    square.Place(stage.log.control, OV_3DPOINT(0, 0, 0), OV_SIZE3D(3, 3), 100, kRed);
+    stage.scene.AddObject(&square);
+    stage.scene.Update();
+    EXPECT_TRUE(
+        OvPixelsAre(stage.Pixels(),
+                    {{100, 50, kRed}, {90, 40, kRed}, {89, 40, kGrey}, {0, 90, Gradient(0, 0)}}))
+        << "before";
 
-    ASSERT_EQ(world.window.Resize(300, 150), 0);
-    ASSERT_EQ(world.screen.ReDraw(), 0);
-    EXPECT_EQ(world.screen.GetSize().width, 300);
-    EXPECT_EQ(world.screen.GetCenter().y, 75);
-    ExpectPixels(world.window,
-                 {{150, 75, kRed},
-                  {140, 65, kRed},
-                  {139, 75, kGrey},
-                  {100, 50, kGrey},
-                  {0, 90, kGrey},
-                  {0, 140, Gradient(0, 0)},
-                  {9, 149, Gradient(9, 9)},
-                  {299, 149, kGrey}},
-                 "after");
+    ASSERT_EQ(stage.window.Resize(300, 150), 0);
+    ASSERT_EQ(stage.screen.ReDraw(), 0);
+    EXPECT_EQ(stage.screen.GetSize().width, 300);
+    EXPECT_EQ(stage.screen.GetCenter().y, 75);
+    EXPECT_TRUE(OvPixelsAre(stage.Pixels(), {{150, 75, kRed},
+                                             {140, 65, kRed},
+                                             {139, 75, kGrey},
+                                             {100, 50, kGrey},
+                                             {0, 90, kGrey},
+                                             {0, 140, Gradient(0, 0)},
+                                             {9, 149, Gradient(9, 9)},
+                                             {299, 149, kGrey}}))
+        << "after";
     std::remove(path.c_str());
 }

@@ -1,6 +1,7 @@
 // The screen's cameras, update cycle, timers, read level and hit tests.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <string>
@@ -13,48 +14,12 @@
 #include "data/OvMemManager.h"
 
 using namespace ovscreentest;
+using namespace std::chrono_literals;
 
 namespace {
 
 const CPxRGB kRed{255, 0, 0};
 const CPxRGB kBlue{0, 0, 255};
-
-// A 640 x 480 memory window, a scene, one default camera, and a running screen.
-struct Stage {
-    LoggedControl log;
-    COvMemoryWindow window{640, 480};
-    COvScene scene;
-    COvCamera camera;
-    COvScreen screen;
-
-    Stage() {
-        scene.Init(&log.control);
-        InitDefaultCamera(camera, log.control);
-        screen.Init(&log.control, &window, CPxRGB{0, 0, 0}, nullptr, 0, 0);
-        scene.AddCamera(&camera);
-        screen.AddCamera(&camera);
-    }
-    ~Stage() {
-        screen.Exit();
-        scene.Exit();
-    }
-    ProbeObject& Add(ProbeObject& object, COv3DPoint pos, COvSize3D size, CPxRGB colour = kRed) {
-        object.Place(log.control, pos, size, 1, colour);
-        scene.AddObject(&object);
-        return object;
-    }
-    // The displayed objects, farthest first.
-    std::vector<COvObject*> Displayed() {
-        std::vector<COvObject*> objects;
-        for (int i = 0; i < screen.GetDisplayedObjectCount(); ++i) {
-            COvObject* object = nullptr;
-            if (screen.GetDisplayedObject(i, object, nullptr, nullptr) == 0) {
-                objects.push_back(object);
-            }
-        }
-        return objects;
-    }
-};
 
 // Makes data of 1000 bytes from any stream.
 class SizedHandler final : public COvDataHandler {
@@ -93,7 +58,7 @@ TEST(Screen, BeforeInit) {
     COvObject* object = nullptr;
     EXPECT_EQ(screen.GetDisplayedObject(0, object, nullptr, nullptr), -1);
     EXPECT_EQ(screen.GetObjectAtPos(OV_2DPOINT(0, 0)), nullptr);
-    EXPECT_EQ(screen.Init(nullptr, nullptr, CPxRGB{0, 0, 0}, nullptr, 0, 0), -10004);
+    EXPECT_EQ(screen.Init(nullptr, nullptr, CPxRGB{0, 0, 0}, nullptr, 0, 0), OV_E_NULL_CONTROL);
 }
 
 TEST(Screen, InitSizesToTheWindowAndStartsTheTimer) {
@@ -113,14 +78,14 @@ TEST(Screen, InitSizesToTheWindowAndStartsTheTimer) {
     // No objects: the slow check runs.
     EXPECT_EQ(screen.GetUpdateInterval(), -1);
     ASSERT_EQ(screen.ReDraw(), 0);
-    EXPECT_EQ(PixelOf(window, 300, 199), "#ff0011");
+    EXPECT_TRUE(OvPixelsAre(OvPixelsOf(window), {{300, 199, CPxRGB{255, 0, 17}}}));
 
     // Without a window the screen has no area and ReDraw has nowhere to go.
     COvScreen headless;
     ASSERT_EQ(headless.Init(&log.control, nullptr, CPxRGB{0, 0, 0}, nullptr, 0, 0), 0);
     EXPECT_EQ(headless.GetSize().width, 0);
-    EXPECT_EQ(headless.ReDraw(), -52000);
-    EXPECT_TRUE(Logged(log, {"COvScreen", "WindowDraw", "-52000", "GetDC"}));
+    EXPECT_EQ(headless.ReDraw(), OV_SCREEN_NO_DC);
+    EXPECT_TRUE(LoggedFailure(log, "COvScreen", "WindowDraw", OV_SCREEN_NO_DC));
 }
 
 TEST(Screen, WindowTooLargeForThePictureFailsEveryDraw) {
@@ -136,11 +101,10 @@ TEST(Screen, WindowTooLargeForThePictureFailsEveryDraw) {
     COvScreen screen;
     ASSERT_EQ(screen.Init(&log.control, &window, CPxRGB{1, 2, 3}, nullptr, 0, 0), 0);
     window.size = COvSize{40000, 100};
-    EXPECT_EQ(screen.ReDraw(), -10000);
-    EXPECT_TRUE(Logged(log, {"COvBackScreen", "ResizeScreen", "-10000"}));
-    EXPECT_TRUE(Logged(log, {"COvScreen", "Draw", "m_ImageDraw.ResizeScreen"}));
+    EXPECT_EQ(screen.ReDraw(), OV_E_NOMEMORY);
+    EXPECT_TRUE(LoggedFailure(log, "COvScreen", "Draw", OV_E_NOMEMORY));
     // Tried again, not passed over as done.
-    EXPECT_EQ(screen.ReDraw(), -10000);
+    EXPECT_EQ(screen.ReDraw(), OV_E_NOMEMORY);
     window.size = COvSize{120, 90};
     EXPECT_EQ(screen.ReDraw(), 0);
     EXPECT_EQ(screen.GetSize().width, 120);
@@ -266,10 +230,12 @@ TEST(Screen, TimerRunsAtTheShortestPeriodAskedFor) {
     EXPECT_EQ(hidden.log.prepared, 0);
     EXPECT_EQ(fast.log.prepared, fast.log.unprepared);
 
-    // Each tick updates the canvas and redraws the window.
+    // Each tick, 200 ms apart, updates the canvas and redraws the window.
     const long long presents = stage.window.GetPresentCount();
     const int prepared = fast.log.prepared;
-    ASSERT_EQ(PumpOneTick(), 1);
+    auto start = stage.clock.Elapsed();
+    ASSERT_EQ(OvPumpMessages(5000), 1);
+    EXPECT_EQ(stage.clock.Elapsed() - start, 200ms);
     EXPECT_EQ(fast.log.prepared, prepared + 1);
     EXPECT_EQ(fast.log.drawn, fast.log.unprepared);
     EXPECT_EQ(stage.window.GetPresentCount(), presents + 1);
@@ -282,7 +248,9 @@ TEST(Screen, TimerRunsAtTheShortestPeriodAskedFor) {
     EXPECT_EQ(stage.screen.GetUpdateInterval(), -1);
     const long long after = stage.window.GetPresentCount();
     const int drawn = fast.log.drawn;
-    EXPECT_EQ(OvPumpMessages(2500), 1);
+    start = stage.clock.Elapsed();
+    EXPECT_EQ(OvPumpMessages(5000), 1);
+    EXPECT_EQ(stage.clock.Elapsed() - start, 2000ms);
     EXPECT_EQ(fast.log.drawn, drawn);
     EXPECT_EQ(stage.window.GetPresentCount(), after);
 
@@ -384,7 +352,7 @@ TEST(Screen, HitTestsFindShownObjectsInDepthOrder) {
         found.erase(found.begin());
         EXPECT_EQ(found, c.all) << c.x << "," << c.y;
     }
-    EXPECT_EQ(stage.screen.GetAllObjectsAtPos(OV_2DPOINT(0, 0), nullptr), -10005);
+    EXPECT_EQ(stage.screen.GetAllObjectsAtPos(OV_2DPOINT(0, 0), nullptr), OV_E_NULL_OUTPUT);
 
     // The displayed entries: top-left corner and size, hidden ones included.
     COvObject* object = nullptr;

@@ -1,11 +1,16 @@
-// The headless-window fixture and test pictures.
+// The headless-window fixture, test pictures and pixel checks.
 #include "OvHeadlessFixture.h"
 
 #include <time.h>
 
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <sstream>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <utility>
+
+#include "Pixmere.h"
 
 // ---------------------------------------------------------------------------
 // OvTestPicture
@@ -75,7 +80,7 @@ int OvTestPicture::ShowIn(HWND window) const {
 }
 
 // ---------------------------------------------------------------------------
-// Helpers
+// Colours
 // ---------------------------------------------------------------------------
 
 bool OvSameColour(const CPxRGB& a, const CPxRGB& b, int tolerance) {
@@ -84,15 +89,213 @@ bool OvSameColour(const CPxRGB& a, const CPxRGB& b, int tolerance) {
 }
 
 std::string OvDescribeColour(const CPxRGB& colour) {
-    std::ostringstream text;
-    text << "(" << colour.r << ", " << colour.g << ", " << colour.b << ")";
-    return text.str();
+    char text[16];
+    std::snprintf(text, sizeof text, "#%02x%02x%02x", colour.r & 0xFF, colour.g & 0xFF,
+                  colour.b & 0xFF);
+    return text;
 }
 
+// ---------------------------------------------------------------------------
+// Pixel checks
+// ---------------------------------------------------------------------------
+
+OvPixels OvPixelsOf(const COvMemoryWindow& window) {
+    const COvSize size = window.GetClientSize();
+    return {size.width, size.height, [&window](int x, int y) {
+                CPxRGB colour{0, 0, 0};
+                window.GetPixel(x, y, colour);
+                return colour;
+            }};
+}
+
+OvPixels OvPixelsOf(const CPxImageData24& image) {
+    return {image.GetWidth(), image.GetHeight(), [&image](int x, int y) {
+                CPxRGB colour{0, 0, 0};
+                image.GetPixel(x, y, colour);
+                return colour;
+            }};
+}
+
+namespace {
+
+using Expectation = std::function<std::optional<CPxRGB>(int x, int y)>;
+
+// Where the evidence of failed checks goes: $TEST_OUTPUT_DIR, else the build's folder.
+std::filesystem::path OutputDir() {
+    const char* dir = std::getenv("TEST_OUTPUT_DIR");
+    if (dir != nullptr && *dir != 0) {
+        return dir;
+    }
+#ifdef ORVANE_TEST_OUTPUT_DIR
+    return ORVANE_TEST_OUTPUT_DIR;
+#else
+    return std::filesystem::current_path();
+#endif
+}
+
+// "<Suite>.<Test>", with "-2", "-3" for the later failures of the same test.
+std::string FailureName() {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "pixels";
+    for (char& c : name) {
+        if (c == '/') {
+            c = '_';
+        }
+    }
+    static std::map<std::string, int> s_failures;
+    const int count = ++s_failures[name];
+    return count == 1 ? name : name + "-" + std::to_string(count);
+}
+
+// Writes the actual and the difference picture; returns where, or why not.
+std::string SaveEvidence(const OvPixels& pixels, const Expectation& expected, int tolerance) {
+    CPxImageData24 actual;
+    CPxImageData24 diff;
+    if (pixels.width <= 0 || pixels.height <= 0 ||
+        actual.NewImage(pixels.width, pixels.height) != 0 ||
+        diff.NewImage(pixels.width, pixels.height) != 0) {
+        return "no pictures written (empty picture)";
+    }
+    std::vector<std::pair<int, int>> wrong;
+    for (int y = 0; y < pixels.height; ++y) {
+        for (int x = 0; x < pixels.width; ++x) {
+            const CPxRGB got = pixels.at(x, y);
+            actual.SetPixel(x, y, got);
+            const std::optional<CPxRGB> want = expected(x, y);
+            const int grey = (got.r + got.g + got.b) / 6;
+            if (want && !OvSameColour(got, *want, tolerance)) {
+                wrong.emplace_back(x, y);
+            }
+            diff.SetPixel(x, y, !want ? CPxRGB{grey, grey, grey} : ovtest::kBlack);
+        }
+    }
+    // A lone wrong pixel is hard to find in a large picture: each gets a yellow ring.
+    for (const auto& [wx, wy] : wrong) {
+        for (int d = -3; d <= 3; ++d) {
+            for (const auto& [x, y] : {std::pair{wx + d, wy - 3},
+                                       {wx + d, wy + 3},
+                                       {wx - 3, wy + d},
+                                       {wx + 3, wy + d}}) {
+                diff.SetPixel(x, y, CPxRGB{255, 255, 0});  // outside the picture: ignored
+            }
+        }
+    }
+    for (const auto& [wx, wy] : wrong) {
+        diff.SetPixel(wx, wy, ovtest::kRed);
+    }
+    std::error_code error;
+    const std::filesystem::path dir = OutputDir();
+    std::filesystem::create_directories(dir, error);
+    const std::string stem = (dir / FailureName()).string();
+    const std::string actualPath = stem + ".actual.png";
+    const std::string diffPath = stem + ".diff.png";
+    if (PxSavePng(actual, actualPath.c_str()) != 0 || PxSavePng(diff, diffPath.c_str()) != 0) {
+        return "no pictures written to " + dir.string();
+    }
+    return "see " + actualPath + " and " + diffPath;
+}
+
+// Compares; on a failure, with evidence, says what differs and keeps the pictures.
+::testing::AssertionResult Compare(const OvPixels& pixels, const Expectation& expected,
+                                   int tolerance, int outside, bool evidence) {
+    constexpr int kShown = 5;
+    int wrong = 0;
+    std::string first;
+    for (int y = 0; y < pixels.height; ++y) {
+        for (int x = 0; x < pixels.width; ++x) {
+            const std::optional<CPxRGB> want = expected(x, y);
+            if (!want) {
+                continue;
+            }
+            const CPxRGB got = pixels.at(x, y);
+            if (OvSameColour(got, *want, tolerance)) {
+                continue;
+            }
+            if (++wrong <= kShown) {
+                first += "\n  (" + std::to_string(x) + ", " + std::to_string(y) + ") is " +
+                         OvDescribeColour(got) + ", expected " + OvDescribeColour(*want);
+            }
+        }
+    }
+    if (wrong == 0 && outside == 0) {
+        return ::testing::AssertionSuccess();
+    }
+    if (!evidence) {
+        return ::testing::AssertionFailure();
+    }
+    ::testing::AssertionResult failure = ::testing::AssertionFailure();
+    if (outside > 0) {
+        failure << outside << " checked pixel(s) outside the " << pixels.width << " x "
+                << pixels.height << " picture";
+    }
+    if (wrong > 0) {
+        failure << wrong << " pixel(s) differ" << (wrong > kShown ? ", the first:" : ":") << first;
+    }
+    return failure << "\n  " << SaveEvidence(pixels, expected, tolerance);
+}
+
+// The listed checks as an expectation; counts those outside the picture.
+struct Listed {
+    Listed(const OvPixels& pixels, const std::vector<OvPixelCheck>& checks) {
+        for (const OvPixelCheck& check : checks) {
+            if (check.x < 0 || check.y < 0 || check.x >= pixels.width || check.y >= pixels.height) {
+                ++outside;
+            }
+            wanted[{check.x, check.y}] = check.colour;
+        }
+    }
+    Expectation At() const {
+        return [this](int x, int y) -> std::optional<CPxRGB> {
+            const auto it = wanted.find({x, y});
+            return it == wanted.end() ? std::nullopt : std::optional<CPxRGB>(it->second);
+        };
+    }
+    std::map<std::pair<int, int>, CPxRGB> wanted;
+    int outside = 0;
+};
+
+Expectation Everywhere(const std::function<CPxRGB(int x, int y)>& expected) {
+    return [&expected](int x, int y) { return std::optional<CPxRGB>(expected(x, y)); };
+}
+
+}  // namespace
+
+::testing::AssertionResult OvPixelsAre(const OvPixels& pixels,
+                                       const std::vector<OvPixelCheck>& checks, int tolerance) {
+    const Listed listed(pixels, checks);
+    return Compare(pixels, listed.At(), tolerance, listed.outside, true);
+}
+
+::testing::AssertionResult OvPixelsAre(const OvPixels& pixels,
+                                       std::initializer_list<OvPixelCheck> checks, int tolerance) {
+    return OvPixelsAre(pixels, std::vector<OvPixelCheck>(checks), tolerance);
+}
+
+::testing::AssertionResult OvPictureIs(const OvPixels& pixels,
+                                       const std::function<CPxRGB(int x, int y)>& expected,
+                                       int tolerance) {
+    return Compare(pixels, Everywhere(expected), tolerance, 0, true);
+}
+
+bool OvPixelsMatch(const OvPixels& pixels, const std::vector<OvPixelCheck>& checks, int tolerance) {
+    const Listed listed(pixels, checks);
+    return Compare(pixels, listed.At(), tolerance, listed.outside, false);
+}
+
+bool OvPictureMatches(const OvPixels& pixels, const std::function<CPxRGB(int x, int y)>& expected,
+                      int tolerance) {
+    return Compare(pixels, Everywhere(expected), tolerance, 0, false);
+}
+
+// ---------------------------------------------------------------------------
+// Pumping
+// ---------------------------------------------------------------------------
+
 bool OvPumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
+    const auto end = OvTimerNow() + timeout;
+    const auto watchdog = std::chrono::steady_clock::now() + timeout;
     while (!done()) {
-        if (std::chrono::steady_clock::now() >= end) {
+        if (OvTimerNow() >= end || std::chrono::steady_clock::now() >= watchdog) {
             return done();
         }
         OvPumpMessages(10);
@@ -119,32 +322,23 @@ void OvHeadlessWindowTest::TearDown() {
     m_pWindow.reset();
 }
 
-std::string OvHeadlessWindowTest::SaveFailureSnapshot() {
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "window";
-    for (char& c : name) {
-        if (c == '/') {
-            c = '_';
-        }
-    }
-    const char* dir = std::getenv("ORVANE_TEST_OUTPUT_DIR");
-    const std::string path = (dir && *dir ? std::string(dir) + "/" : std::string()) + name + ".png";
-    return m_pWindow && m_pWindow->SavePng(path.c_str()) == 0 ? path : std::string("(not saved)");
-}
-
 ::testing::AssertionResult OvHeadlessWindowTest::PixelIs(int x, int y, const CPxRGB& expected,
                                                          int tolerance) {
+    return PixelsAre({{x, y, expected}}, tolerance);
+}
+
+::testing::AssertionResult OvHeadlessWindowTest::PixelsAre(
+    std::initializer_list<OvPixelCheck> checks, int tolerance) {
     if (!m_pWindow) {
         return ::testing::AssertionFailure() << "no window";
     }
-    CPxRGB actual{-1, -1, -1};
-    if (m_pWindow->GetPixel(x, y, actual) != 0) {
-        return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is outside";
+    return OvPixelsAre(OvPixelsOf(*m_pWindow), checks, tolerance);
+}
+
+::testing::AssertionResult OvHeadlessWindowTest::PictureIs(
+    const std::function<CPxRGB(int x, int y)>& expected, int tolerance) {
+    if (!m_pWindow) {
+        return ::testing::AssertionFailure() << "no window";
     }
-    if (OvSameColour(actual, expected, tolerance)) {
-        return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure()
-           << "pixel (" << x << ", " << y << ") is " << OvDescribeColour(actual) << ", expected "
-           << OvDescribeColour(expected) << "; window saved as " << SaveFailureSnapshot();
+    return OvPictureIs(OvPixelsOf(*m_pWindow), expected, tolerance);
 }

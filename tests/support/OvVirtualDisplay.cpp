@@ -15,6 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include "OvPlatform.h"
+#include "platform/OvX11Probe.h"
+
 extern char** environ;
 
 namespace {
@@ -159,4 +162,49 @@ void OvVirtualDisplay::Stop() {
             unsetenv("DISPLAY");
         }
     }
+}
+
+// ---------------------------------------------------------------------------
+// Pixel checks on the display
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// Reads the window's pixels until `settled` accepts them (or time is up) and checks the
+// last ones read.
+::testing::AssertionResult ReadAndCheck(
+    COvX11Probe& probe, const COvSdlWindow& window,
+    const std::function<bool(const OvPixels&)>& settled,
+    const std::function<::testing::AssertionResult(const OvPixels&)>& check) {
+    const COvSize size = window.GetClientSize();
+    std::vector<CPxRGB> shown;
+    const OvPixels pixels{size.width, size.height, [&shown, &size](int x, int y) {
+                              return shown[static_cast<std::size_t>(y) * size.width + x];
+                          }};
+    OvPumpUntil([&] {
+        return probe.ReadPixels(window.GetNativeWindow(), 0, 0, size.width, size.height, shown) ==
+                   0 &&
+               settled(pixels);
+    });
+    if (shown.size() != static_cast<std::size_t>(size.width) * size.height) {
+        return ::testing::AssertionFailure() << "cannot read the window from the display";
+    }
+    return check(pixels);
+}
+
+}  // namespace
+
+::testing::AssertionResult OvDisplayShows(COvX11Probe& probe, const COvSdlWindow& window,
+                                          const std::vector<OvPixelCheck>& checks, int tolerance) {
+    return ReadAndCheck(
+        probe, window, [&](const OvPixels& p) { return OvPixelsMatch(p, checks, tolerance); },
+        [&](const OvPixels& p) { return OvPixelsAre(p, checks, tolerance); });
+}
+
+::testing::AssertionResult OvDisplayShowsPicture(
+    COvX11Probe& probe, const COvSdlWindow& window,
+    const std::function<CPxRGB(int x, int y)>& expected, int tolerance) {
+    return ReadAndCheck(
+        probe, window, [&](const OvPixels& p) { return OvPictureMatches(p, expected, tolerance); },
+        [&](const OvPixels& p) { return OvPictureIs(p, expected, tolerance); });
 }

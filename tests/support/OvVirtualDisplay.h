@@ -11,7 +11,14 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
+#include <vector>
+
+#include "OvHeadlessFixture.h"
+
+class COvSdlWindow;
+class COvX11Probe;
 
 class OvVirtualDisplay {
 public:
@@ -39,5 +46,15 @@ private:
     bool m_bHadDisplay = false;
     std::string m_strOldDisplay;
 };
+
+// The pixel checks of the headless fixture on an on-screen window, read back from the X
+// server through `probe`: pumps (for at most 10 s) until the window shows what is
+// expected, then checks what it shows, keeping the pictures of a failure.
+::testing::AssertionResult OvDisplayShows(COvX11Probe& probe, const COvSdlWindow& window,
+                                          const std::vector<OvPixelCheck>& checks,
+                                          int tolerance = 0);
+::testing::AssertionResult OvDisplayShowsPicture(
+    COvX11Probe& probe, const COvSdlWindow& window,
+    const std::function<CPxRGB(int x, int y)>& expected, int tolerance = 0);
 
 #endif

@@ -22,6 +22,8 @@ std::uint16_t U16(const unsigned char* p) {
 }
 
 constexpr std::uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
+// The first step of the run-length buffer, which doubles from there as data arrives.
+constexpr std::int64_t kRleChunk = 64 * 1024;
 
 // One colour channel described by a bit mask: where it lies and how to widen it to 8 bits.
 struct Channel {
@@ -90,8 +92,9 @@ int ReadHeaders(CQrReadStream& s, std::int64_t base, BmpInfo& info, PxFileFacts&
         return PX_E_CORRUPT;
     int planes;
     if (core) {
+        // Unsigned 16-bit sides: core pictures are always bottom-up.
         info.width = U16(ih + 4);
-        info.height = static_cast<std::int16_t>(U16(ih + 6));
+        info.height = U16(ih + 6);
         planes = U16(ih + 8);
         info.bits = U16(ih + 10);
     } else {
@@ -306,11 +309,23 @@ int ReadRle(CQrReadStream& s, const BmpInfo& info, CPxImageData24& image) {
     avail = std::min(avail, most);
     if (avail <= 0)
         return PX_E_CORRUPT;
-    std::vector<unsigned char> code(static_cast<std::size_t>(avail));
-    // Streams may hand out less than asked for; read until the data ends.
+    // Without a known size the buffer grows with the data that arrives: the header's
+    // size or the worst case is only a bound, never what a short file makes us allocate.
+    const std::int64_t first = fileSize >= 0 ? avail : std::min(avail, kRleChunk);
+    std::vector<unsigned char> code;
     std::int64_t got = 0;
-    for (std::int64_t n; got < avail && (n = s.Read(code.data() + got, avail - got)) > 0;)
+    for (;;) {
+        if (got == static_cast<std::int64_t>(code.size())) {
+            if (got == avail)
+                break;
+            code.resize(static_cast<std::size_t>(std::min(avail, std::max(first, 2 * got))));
+        }
+        const std::int64_t n =
+            s.Read(code.data() + got, static_cast<std::int64_t>(code.size()) - got);
+        if (n <= 0)
+            break;  // streams may hand out less than asked for; read until the data ends
         got += n;
+    }
     if (got <= 0)
         return PX_E_CORRUPT;
     code.resize(static_cast<std::size_t>(got));

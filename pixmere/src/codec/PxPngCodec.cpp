@@ -12,6 +12,9 @@
 
 namespace {
 
+constexpr png_uint_32 kChunkCache = 16;
+constexpr png_alloc_size_t kChunkBytes = 256 * 1024;
+
 void OnError(png_structp png, png_const_charp) {
     png_longjmp(png, 1);
 }
@@ -168,8 +171,12 @@ int PxDecodePng(CQrReadStream& stream, CPxImageData24& image, PxFileFacts& facts
         return PX_E_NOMEM;
     png_set_read_fn(r.png, &stream, ReadFromStream);
     png_set_user_limits(r.png, PX_MAX_SIDE, PX_MAX_SIDE);
-    // Ancillary chunks are not used; a hostile one must not make libpng allocate much.
-    png_set_chunk_malloc_max(r.png, 1 << 20);
+    // Ancillary chunks are not used, but libpng keeps those it knows (text, profiles)
+    // until the end: a small file of many compressed chunks must not make it inflate
+    // and hold much. At most kChunkCache of them are kept, each of at most
+    // kChunkBytes; the rest are skipped unread.
+    png_set_chunk_cache_max(r.png, kChunkCache);
+    png_set_chunk_malloc_max(r.png, kChunkBytes);
     png_set_keep_unknown_chunks(r.png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
     std::vector<unsigned char> temp;
     std::vector<png_bytep> rows;
