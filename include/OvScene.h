@@ -4,6 +4,7 @@
 #define ORVANE_OVSCENE_H
 
 #include <memory>
+#include <string>
 
 #include "OvControl.h"
 #include "OvData.h"
@@ -435,6 +436,73 @@ private:
     const COvImageInfo* m_pReported;
     // Raised by the destructor while a callback runs.
     bool* m_pDestroyed;
+};
+
+// ===========================================================================
+// Text object
+// ===========================================================================
+
+// How a text looks.
+class OV_EXPORT COvTextStyle {
+public:
+    // An empty font name (the default sans-serif face), 12 points, not fixed, black on
+    // white, no style flags.
+    COvTextStyle();
+    // Copies share the font name's buffer.
+    COvTextStyle(const COvTextStyle& other);
+    COvTextStyle& operator=(const COvTextStyle& other);
+    ~COvTextStyle();
+
+    COvString m_strFontName;
+    int m_nSize;       // points; drawn clamped into 8..99, measured as given
+    int m_bFixedSize;  // non-zero: shown at the object's scene size taken as pixels
+    CPxRGB m_TextColor;
+    CPxRGB m_BackColor;  // the whole bitmap behind the glyphs
+    int m_nStyle;        // bits: 1 bold, 2 italic, 4 underline, 8 strike-out
+};
+
+// A text shown as a picture: the text is rendered into a BMP file of its own in the
+// temporary directory (created with mode 0600, named "OvText..."), which becomes the
+// object's one image version. Type 2. The file is deleted by Exit and destruction.
+class OV_EXPORT COvTextObject : public COvImageObject {
+public:
+    COvTextObject();
+    // As Exit.
+    ~COvTextObject() override;
+    // Removes the image version, deletes the file, then leaves the scene.
+    void Exit() override;
+    // A new, empty text virtual object, or null.
+    COvVirtualObject* MakeVirtualObject() override;
+
+    // Renders the text (null: none) into a new file and shows it as the object's image.
+    // size is the bitmap's size in pixels; a side of 0 or less is measured from the
+    // text. 0; -10004 null control; the renderer's code; -10001 when no temporary file
+    // can be created; COvImageObject::Init's code. Every failure is logged.
+    int Init(COvControl* control, const char* text, const COvTextStyle& style,
+             const COv3DPoint& pos, const COvSize3D& size3D, const COvSize& size, int selected,
+             int visible, void* userData, const COvFrameStyle& frame);
+    // Store the text or style and render again into the same file at the bitmap size
+    // Init settled (a longer text ends in an ellipsis). The shown picture is loaded
+    // again at the next update. Failures are logged.
+    void SetText(const char* text);
+    void SetStyle(const COvTextStyle& style);
+    // Both at once, one rendering. Returns 0.
+    int SetText(const char* text, const COvTextStyle& style);
+    const char* GetText() const { return m_strText.c_str(); }
+    const COvTextStyle& GetStyle() const { return m_Style; }
+
+protected:
+    std::string m_strFile;  // the bitmap file; empty until one was created
+    std::string m_strText;
+    COvTextStyle m_Style;
+    COvSize m_Size;  // the bitmap's size in pixels, given or measured by Init
+
+private:
+    // One rendering into the file; the bitmap's size goes to *outSize when not null.
+    int TextToFile(const COvSize& size, COvSize* outSize);
+    // Renders again and has the picture loaded anew.
+    void ReRender();
+    void DeleteFile();
 };
 
 #endif

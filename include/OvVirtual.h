@@ -155,4 +155,24 @@ private:
     void ReleaseData();
 };
 
+// ===========================================================================
+// Text
+// ===========================================================================
+
+// A text object's picture: as an image, but with a fixed-size style its box is the
+// object's scene size taken as pixels, at every distance.
+class OV_EXPORT COvVirtualTextObject : public COvVirtualImageObject {
+public:
+    COvVirtualTextObject();
+
+protected:
+    ~COvVirtualTextObject() override;
+    // Fixed-size style: the box becomes the object's size truncated to pixels. 0.
+    int InitVirtual(COvCamera* camera, COvTransformation* transformation) override;
+
+public:
+    // As the image's Draw; a failure is logged here too.
+    int Draw(CPxCanvas24* canvas, CPx2DPoint topLeft) override;
+};
+
 #endif

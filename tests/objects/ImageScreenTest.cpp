@@ -3,9 +3,14 @@
 // files that cannot be shown.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <cstring>
 #include <fstream>
+#include <mutex>
 #include <string>
 #include <vector>
+
+#include "Quorra.h"
 
 #include "ObjectsFixture.h"
 
@@ -27,15 +32,53 @@ int Place(COvImageObject& image, Stage& stage, const char* file, COvSize size, d
     return rc;
 }
 
+// Serves "held:<path>" as the file at path once the test lets go, so that a load
+// cannot finish before the test has looked at the first frame.
+class HeldFiles final : public CQrStreamCreator {
+public:
+    void Free() override {}
+    CQrReadStream* CreateStream(const char* name) override {
+        if (std::strncmp(name, "held:", 5) != 0)
+            return nullptr;
+        std::unique_lock<std::mutex> lock(m_Lock);
+        m_Go.wait(lock, [this] { return m_bReleased; });
+        return m_Files.CreateStream(name + 5);
+    }
+    void FreeStream(CQrReadStream* stream) override { m_Files.FreeStream(stream); }
+    void Release() {
+        {
+            std::lock_guard<std::mutex> lock(m_Lock);
+            m_bReleased = true;
+        }
+        m_Go.notify_all();
+    }
+
+private:
+    CQrFileStreamCreator m_Files;
+    std::mutex m_Lock;
+    std::condition_variable m_Go;
+    bool m_bReleased = false;
+};
+
+// A stage whose loads wait for the test; released before the control waits for them.
+struct HeldStage {
+    HeldFiles files;
+    Stage stage{320, 240};
+    HeldStage() { stage.log.control.AddStreamCreator(&files); }
+    ~HeldStage() { files.Release(); }
+};
+
 }  // namespace
 
 // 15 units at depth 300 are 100 pixels: on a 320 x 240 window the box's top-left corner
 // is (110, 70) and its outline runs through x = 110 and x = 210.
 TEST(ImageScreen, PlaceholderWhileLoadingThenThePictureThenTheSlowTimer) {
-    Stage stage(320, 240);
+    HeldStage held;
+    Stage& stage = held.stage;
     PictureFile file(32, 32, ovtest::kRed);
     COvImageObject image;
-    ASSERT_EQ(Place(image, stage, file.Path(), OV_SIZE(32, 32), 15.0), 0);
+    const std::string name = std::string("held:") + file.Path();
+    ASSERT_EQ(Place(image, stage, name.c_str(), OV_SIZE(32, 32), 15.0), 0);
     stage.scene.Update();
 
     EXPECT_EQ(stage.screen.GetUpdateInterval(), OV_DATA_QUEUED)
@@ -43,6 +86,7 @@ TEST(ImageScreen, PlaceholderWhileLoadingThenThePictureThenTheSlowTimer) {
     EXPECT_EQ(stage.Pixel(110, 120), Hex(kPlaceholder));
     EXPECT_EQ(stage.Pixel(160, 120), Hex(Stage::kBack));
 
+    held.files.Release();
     EXPECT_TRUE(stage.PumpUntilPixel(160, 120, ovtest::kRed));
     EXPECT_EQ(stage.Pixel(110, 120), Hex(ovtest::kRed));
     EXPECT_EQ(stage.screen.GetUpdateInterval(), -1);
