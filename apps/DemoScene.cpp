@@ -313,8 +313,8 @@ ordered_json Cameras(const WallOptions& options) {
     const double back = kWallZ - std::max(wide, high);
     return ordered_json::array(
         {{{"id", "oblique"},
-          {"position", Point(-1000, 250, kWallZ - 2900)},
-          {"forward", Point(1, -0.08, 1)},
+          {"position", Point(-1500, 150, kWallZ - 5000)},
+          {"forward", Point(0.6, -0.04, 1)},
           {"up", Point(0, 1, 0)}},
          {{"id", "front"}, {"position", Point(far / 2, 0, back)}, {"forward", Point(0, 0, 1)}},
          {{"id", "start"}, {"position", Point(0, 0, 0)}, {"forward", Point(0, 0, 1)}}});

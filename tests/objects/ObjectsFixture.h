@@ -79,7 +79,10 @@ struct Stage {
         screen.Exit();
         scene.Exit();
     }
-    std::string Pixel(int x, int y) const { return ovscreentest::PixelOf(window, x, y); }
+    std::string Pixel(int x, int y) const {
+        CPxRGB colour{0, 0, 0};
+        return window.GetPixel(x, y, colour) == 0 ? ovscreentest::Hex(colour) : "none";
+    }
     // Pumps until the window's pixel has the colour; false after the deadline.
     bool PumpUntilPixel(int x, int y, const CPxRGB& colour) {
         const std::string want = ovscreentest::Hex(colour);
