@@ -259,10 +259,12 @@ std::string WritePictures(const fs::path& folder, const WallOptions& options,
                                {"text", Title(index)},
                                {"position", Point(x, y - kPictureHeight / 2 - 45, kWallZ)},
                                {"size", {Number(kPictureWidth), 48}},
-                               {"pixels", {400, 48}},
+                               // About the size the labels are shown at: text drawn
+                               // near its own size stays crisp and is cheap to scale.
+                               {"pixels", {200, 24}},
                                {"style",
                                 {{"font", "DejaVu Sans"},
-                                 {"points", 24},
+                                 {"points", 12},
                                  {"bold", true},
                                  {"color", "#f4f1ea"},
                                  {"background", "#2a3440"}}}});
