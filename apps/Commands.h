@@ -31,11 +31,11 @@ struct SceneOptions {
 
 struct RenderOptions {
     std::string output;
-    int frames = 0;               // 0: one picture at `output`; else numbered frames
-    std::string step = "40,0,0";  // camera movement per frame, in camera axes
-    int pan = 0;                  // whole degrees per frame
-    double timeout = 60;          // seconds to wait for the pictures of one frame
-    std::string layout;           // where to write the boxes of the last frame
+    int frames = 0;                  // 0: one picture at `output`; else numbered frames
+    std::string step = "200,0,120";  // camera movement per frame, in camera axes
+    int pan = 0;                     // whole degrees per frame
+    double timeout = 60;             // seconds to wait for the pictures of one frame
+    std::string layout;              // where to write the boxes of the last frame
 };
 
 struct ViewOptions {

@@ -125,7 +125,7 @@ nlohmann::json Layout(Stage& stage) {
 int RunRender(const SceneOptions& options, const RenderOptions& render) {
     COv3DPoint step{};
     if (!ParseStep(render.step, step)) {
-        std::cerr << "orvane: --step: expected three numbers as 40,0,0, found \"" << render.step
+        std::cerr << "orvane: --step: expected three numbers as 200,0,120, found \"" << render.step
                   << "\"\n";
         return kExitUsage;
     }
