@@ -219,6 +219,8 @@ constexpr double kPictureHeight = 300;
 constexpr double kStepX = 700;
 constexpr double kStepY = 440;
 constexpr double kWallZ = 2400;
+// The first camera's distance in front of the wall, looking along it to the right.
+constexpr double kObliqueBack = 5000;
 
 std::string WritePictures(const fs::path& folder, const WallOptions& options,
                           ordered_json& objects) {
@@ -315,7 +317,7 @@ ordered_json Cameras(const WallOptions& options) {
     const double back = kWallZ - std::max(wide, high);
     return ordered_json::array(
         {{{"id", "oblique"},
-          {"position", Point(-1500, 150, kWallZ - 5000)},
+          {"position", Point(-1500, 150, kWallZ - kObliqueBack)},
           {"forward", Point(0.6, -0.04, 1)},
           {"up", Point(0, 1, 0)}},
          {{"id", "front"}, {"position", Point(far / 2, 0, back)}, {"forward", Point(0, 0, 1)}},
