@@ -16,6 +16,16 @@ inline int ToPixel(double v) {
     return static_cast<int>(v);
 }
 
+// A sum or difference of pixel values worked out in 64 bits, saturated at the int
+// range.
+inline int ClampPixel(long long v) {
+    if (v > 2147483647LL)
+        return 2147483647;
+    if (v < -2147483648LL)
+        return -2147483647 - 1;
+    return static_cast<int>(v);
+}
+
 }  // namespace ov
 
 #endif

@@ -12,13 +12,18 @@ class COvScene;
 class COvScreen;
 class COvObject;
 class COvVirtualObject;
+namespace ov {
+class LifeWatch;
+}
 
 // Status codes of the camera and the transformation.
 enum {
     OV_CAMERA_BAD_RANGE = -57001,
-    OV_CAMERA_NO_TRANSFORMATION = -57002,
-    OV_TRANSFORMATION_NO_SCREEN = -60000,
-    OV_TRANSFORMATION_BEHIND = -60001,
+    OV_CAMERA_NO_TRANSFORMATION = -57002,   // Init: the transformation could not be made
+    OV_CAMERA_TRANSFORMATION_REFUSED = -1,  // SetTransformation: null, or not made
+    OV_TRANSFORMATION_NO_SCREEN = -60000,   // SetCamera: a null screen
+    OV_TRANSFORMATION_BEHIND = -60001,      // a point on or behind the camera plane
+    OV_TRANSFORMATION_NO_PROPERTY = 1,      // no such property (or no transformation)
 };
 
 // ===========================================================================
@@ -30,9 +35,16 @@ enum {
 // pixels (y down, origin top-left). The rigid part is done here; a subclass does the
 // projection. Owned by one camera, which releases it with Free.
 //
-// Before it has received a screen the transformation takes the canvas centre to be
+// The screen is always the one the owning camera is on now: it follows the camera
+// from screen to screen, and is none once the camera leaves its screen (or the screen
+// exits or dies). Without a screen the transformation takes the canvas centre to be
 // (0, 0), so centred and canvas coordinates differ only in the direction of y.
 class OV_EXPORT COvTransformation {
+protected:
+    // Users never delete a transformation: they call Free. (Declared first: it holds
+    // the first slot of the virtual table, ahead of Free.)
+    virtual ~COvTransformation();
+
 public:
     explicit COvTransformation(COvControl* control);
     COvTransformation(const COvTransformation& other);
@@ -68,9 +80,6 @@ public:
     int GetViewVector(COv3DPoint* v) const;
 
 protected:
-    // Users never delete a transformation: they call Free.
-    virtual ~COvTransformation();
-
     // Centred to canvas coordinates and back; -10005 for a null output.
     int GetScreenToCanvas(CPx2DPoint centred, CPx2DPoint* canvas) const;
     int GetCanvasToScreen(CPx2DPoint canvas, CPx2DPoint* centred) const;
@@ -83,6 +92,8 @@ protected:
     COvScreen* m_pScreen;
 
 private:
+    // The owning camera keeps m_pScreen on its own screen.
+    friend class COvCamera;
     CPx2DPoint Centre() const;
 };
 
@@ -167,7 +178,8 @@ public:
     // The transformation, refreshed with the current frame and screen; not owned by
     // the caller. Null after Exit or before Init.
     COvTransformation* GetTransformation();
-    // Takes t (the camera frees it); 0, or -1 for null.
+    // Takes t (the camera frees it; t now follows the camera's screen); 0, or -1 for
+    // null.
     int SetTransformation(COvTransformation* t);
     // A new transformation of that kind (3: target perspective; else perspective);
     // 0, or -1 keeping the current one.
@@ -181,6 +193,8 @@ private:
     int IsView(const COv3DPoint& q, const CPx2DPoint& p, const COvSize& size);
     void RemoveVirtualObject();
     void ReleaseTransformation();
+    // Points the transformation at the camera's current screen (or none).
+    void FollowScreen();
     void Retire(bool all, const COvObject* object);
 
     COvControl* m_pControl;
@@ -198,6 +212,9 @@ private:
     // Virtual objects withdrawn from their object: a screen may still hold them
     // until its next canvas update, so they live until this camera's next update.
     CPtrList m_RetiredObjects;
+    friend class ov::LifeWatch;
+    // The innermost operation watching for the camera's destruction by a listener.
+    ov::LifeWatch* m_pLifeWatch;
 };
 
 #endif

@@ -15,6 +15,9 @@
 class COvCamera;
 class COvScene;
 class COvVirtualObject;
+namespace ov {
+class LifeWatch;
+}
 
 // Status codes of the scene objects.
 enum {
@@ -138,8 +141,9 @@ struct OV_EXPORT COvFrameStyle {
 class OV_EXPORT COvObject {
 public:
     COvObject();
-    // Copies every member, the scene pointer included; the scene does not list the
-    // copy, so removing the copy from that scene finds nothing.
+    // Copies every member but the scene pointer: a scene lists an object exactly when
+    // the object names it, so a copy starts in no scene, and an assignment leaves the
+    // target in its own scene (whose cameras it marks, as it may have moved).
     COvObject(const COvObject& other);
     COvObject& operator=(const COvObject& other);
 
@@ -163,7 +167,8 @@ public:
     virtual int SetFrame(const COvFrameStyle& frame);
     // Stores the pointer.
     virtual void SetUserData(void* userData);
-    // Stores the centre, raises OnObjectMoved and marks the scene's cameras.
+    // Stores the centre, marks the scene's cameras and raises OnObjectMoved (last, so
+    // that a listener may destroy the object).
     virtual void SetPos(const COv3DPoint& pos);
     // Adds delta to the centre; as SetPos otherwise.
     virtual void Move(const COv3DPoint& delta);
@@ -202,6 +207,11 @@ protected:
     void* m_pUserData;
     COvFrameStyle m_Frame;
     COvScene* m_pScene;
+
+private:
+    friend class ov::LifeWatch;
+    // The innermost operation watching for the object's destruction by a listener.
+    ov::LifeWatch* m_pLifeWatch;
 };
 
 // ===========================================================================
@@ -275,7 +285,8 @@ struct OV_EXPORT COvLineStyle {
 };
 
 // A straight segment between two scene points. Its centre is always the midpoint
-// and its size the square of the segment's length.
+// and its size the square of the segment's length, except after a reshape to a single
+// point: that size is refused, and the line keeps the size it had.
 class OV_EXPORT COvLineObject : public COvObject {
 public:
     COvLineObject();
@@ -297,13 +308,18 @@ public:
     const COv3DPoint& GetStartPos() const { return m_StartPos; }
     const COv3DPoint& GetEndPos() const { return m_EndPos; }
     void GetLinePos(COv3DPoint& start, COv3DPoint& end) const;
-    // Sets both end points; the centre and size follow (OnObjectResized and
-    // OnObjectMoved). Either argument may be one of the object's own members.
+    // Sets both end points; the size follows through SetSize (OnObjectResized), then
+    // the centre (OnObjectMoved). Equal points keep the previous size (SetSize refuses
+    // it with OV_OBJECT_BAD_SIZE, logged) and move the centre to that point. Either
+    // argument may be one of the object's own members.
     void SetLinePos(const COv3DPoint& start, const COv3DPoint& end);
     void SetStartPos(const COv3DPoint& start);
     void SetEndPos(const COv3DPoint& end);
-    // Shifts one end point by delta; the other stays.
+    // Shifts the start point by delta; the end point stays.
     void MoveStartPos(const COv3DPoint& delta);
+    // Sets the end point to the START point plus delta (not the old end point plus
+    // delta): on the line from (0, 0, 0) to (30, 40, 0), MoveEndPos((1, 0, 0)) gives
+    // the end point (1, 0, 0), the centre (0.5, 0, 0) and the size (1, 1).
     void MoveEndPos(const COv3DPoint& delta);
 
     const COvLineStyle& GetStyle() const { return m_Style; }

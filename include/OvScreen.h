@@ -20,9 +20,28 @@ class COvObjectList;
 class COvVirtualObject;
 class CPxCanvas24;
 
-// Status codes of the screen.
+// Status codes of the screen and its drawing surface.
 enum {
-    OV_SCREEN_NO_DC = -52000,  // no device context for the screen's window
+    OV_SCREEN_NO_DC = -52000,           // no device context for the screen's window
+    OV_SCREEN_NO_SUCH_OBJECT = -1,      // GetDisplayedObject: index out of range
+    OV_SCREEN_SIZE_UNCHANGED = 1,       // ResizeScreen: the draw area kept its size
+    OV_IMAGEDRAW_COPY_FAILED = -50004,  // the picture could not be copied to the window
+};
+
+// Background-picture flags (SetBackImage).
+enum {
+    // Release the decoded picture once composed; decode it again on a resize.
+    OV_BACK_RELEASE_IMAGE = 1,
+    // Handed to the image decoder as its option (fast decoding).
+    OV_BACK_LOAD_OPTION = 2,
+};
+
+// Background-picture placements (SetBackImage).
+enum {
+    OV_BACK_STRETCH = 0,
+    OV_BACK_CENTRE = 1,
+    OV_BACK_LOWER_LEFT = 2,
+    OV_BACK_TILE = 3,
 };
 
 // Construct, Init with the control and a window (a COvWindow*, may be null), add
@@ -135,15 +154,17 @@ public:
     // Appends every shown object under point, back to front; returns the list's count.
     int GetAllObjectsAtPos(const CPx2DPoint& point, COvObjectList* list);
     // The index-th displayed object (0 is the farthest, shown or hidden), its box's
-    // top-left corner and its size. 0, or -1 for an index out of range (nothing set).
+    // top-left corner and its size. 0, or OV_SCREEN_NO_SUCH_OBJECT for an index out of
+    // range (nothing set).
     int GetDisplayedObject(int index, COvObject*& object, CPx2DPoint* pos, COvSize* size);
     // Entries of the displayed list as last merged (GetDisplayedObject may merge again
     // first, when a camera rebuilt its view since).
     int GetDisplayedObjectCount() const;
 
 protected:
-    // Resizes the surface when the draw area changed: 1 when it did not, else the
-    // surface's result (0 or a negative code). Cameras and canvas are left as they are.
+    // Resizes the surface when the draw area changed: OV_SCREEN_SIZE_UNCHANGED when it
+    // did not, else the surface's result (0 or a negative code). Cameras and canvas are
+    // left as they are.
     int ResizeScreen();
 
     COvControl* m_pControl;
@@ -165,6 +186,8 @@ private:
     // The window timer's procedure: finds the screen of the timer and updates it.
     static void TimerProc(HWND hWnd, unsigned int message, OvTimerId id, unsigned int time);
 
+    // The top-left corner of the object's box: its centre less GetObjectOffset.
+    CPx2DPoint TopLeftOf(const COvVirtualObject* object);
     int DrawObject(COvVirtualObject* object);
     int IsScreenUpdated();
     void ObjectMerge();

@@ -3,15 +3,9 @@
 
 #include "OvScene.h"
 #include "OvVirtual.h"
-#include "viewing/OvMath.h"
-
-namespace {
-
-COv3DPoint Midpoint(const COv3DPoint& a, const COv3DPoint& b) {
-    return {(a.x + b.x) * 0.5, (a.y + b.y) * 0.5, (a.z + b.z) * 0.5};
-}
-
-}  // namespace
+#include "foundation/OvLifeWatch.h"
+#include "foundation/OvReport.h"
+#include "foundation/OvVector.h"
 
 COvLineObject::COvLineObject()
     : m_StartPos{0.0, 0.0, 0.0}, m_EndPos{0.0, 0.0, 0.0}, m_Style{1, {0, 0, 0}, 0, 0, 0} {}
@@ -26,25 +20,23 @@ COvLineObject::~COvLineObject() {
 int COvLineObject::Init(COvControl* control, const COv3DPoint& start, const COv3DPoint& end,
                         const COvLineStyle& style, int selected, int visible, void* userData) {
     if (control == nullptr)
-        return ov::kNullControl;
+        return OV_E_NULL_CONTROL;
     m_pControl = control;
     const double length = ov::Length(ov::Sub(start, end));
-    const COv3DPoint mid = Midpoint(start, end);
+    const COv3DPoint mid = ov::Midpoint(start, end);
     m_StartPos = start;
     m_EndPos = end;
     m_Pos = mid;
     int rc = SetStyle(style);
-    if (rc != 0) {
-        m_pControl->Logput("COvLineObject", "Init", rc, "SetStyle", 0);
-        return rc;
-    }
+    if (rc != 0)
+        return ov::Report(m_pControl, "COvLineObject", "Init", rc, "SetStyle", ov::kPassedOn);
     // A line has no frame.
     const COvFrameStyle frame{0, 0, {255, 0, 0}};
     rc = COvObject::Init(control, 3, mid, COvSize3D{length, length}, selected, visible, userData,
                          frame);
     if (rc != 0) {
-        m_pControl->Logput("COvLineObject", "Init", rc, "COvObject::Init", 0);
-        return rc;
+        return ov::Report(m_pControl, "COvLineObject", "Init", rc, "COvObject::Init",
+                          ov::kPassedOn);
     }
     return 0;
 }
@@ -59,18 +51,16 @@ void COvLineObject::SetLinePos(const COv3DPoint& start, const COv3DPoint& end) {
     const COv3DPoint newStart = start;
     const COv3DPoint newEnd = end;
     const double length = ov::Length(ov::Sub(newStart, newEnd));
-    const COv3DPoint mid = Midpoint(newStart, newEnd);
+    const COv3DPoint mid = ov::Midpoint(newStart, newEnd);
     m_StartPos = newStart;
     m_EndPos = newEnd;
-    if (length > 0.0) {
+    {
+        // A listener of the resize may destroy the line. Equal points are refused by
+        // SetSize (logged), and the line keeps its previous size.
+        ov::LifeWatch watch(*this);
         SetSize(COvSize3D{length, length});
-    } else {
-        // A point-like line is as small as one made so by Init: keeping the old size
-        // would break the square-of-length rule and let the camera show a line that
-        // has no extent.
-        m_Size = COvSize3D{0.0, 0.0};
-        if (m_pControl)
-            m_pControl->OnObjectResized(*this);
+        if (watch.Gone())
+            return;
     }
     COvObject::SetPos(mid);
 }
@@ -88,7 +78,7 @@ void COvLineObject::MoveStartPos(const COv3DPoint& delta) {
 }
 
 void COvLineObject::MoveEndPos(const COv3DPoint& delta) {
-    SetLinePos(m_StartPos, ov::Add(m_EndPos, delta));
+    SetLinePos(m_StartPos, ov::Add(m_StartPos, delta));
 }
 
 void COvLineObject::SetPos(const COv3DPoint& pos) {
@@ -106,9 +96,8 @@ void COvLineObject::Move(const COv3DPoint& delta) {
 
 int COvLineObject::SetStyle(const COvLineStyle& style) {
     if (style.m_nWidth <= 0) {
-        if (m_pControl)
-            m_pControl->Logput("COvLineObject", "SetStyle", OV_LINE_BAD_WIDTH, style.m_nWidth, 1);
-        return OV_LINE_BAD_WIDTH;
+        return ov::Report(m_pControl, "COvLineObject", "SetStyle", OV_LINE_BAD_WIDTH,
+                          style.m_nWidth, ov::kFoundHere);
     }
     m_Style = style;
     return 0;

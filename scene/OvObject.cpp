@@ -3,7 +3,9 @@
 
 #include "OvCamera.h"
 #include "OvScene.h"
-#include "viewing/OvMath.h"
+#include "foundation/OvLifeWatch.h"
+#include "foundation/OvNumeric.h"
+#include "foundation/OvReport.h"
 
 // ===========================================================================
 // Life
@@ -19,12 +21,38 @@ COvObject::COvObject()
       m_nVisible(0),
       m_pUserData(nullptr),
       m_Frame{0, 0, {0, 0, 0}},
-      m_pScene(nullptr) {}
+      m_pScene(nullptr),
+      m_pLifeWatch(nullptr) {}
 
-COvObject::COvObject(const COvObject& other) = default;
-COvObject& COvObject::operator=(const COvObject& other) = default;
+COvObject::COvObject(const COvObject& other)
+    : m_pControl(other.m_pControl),
+      m_nOutScreen(other.m_nOutScreen),
+      m_nType(other.m_nType),
+      m_Size(other.m_Size),
+      m_Pos(other.m_Pos),
+      m_nSelected(other.m_nSelected),
+      m_nVisible(other.m_nVisible),
+      m_pUserData(other.m_pUserData),
+      m_Frame(other.m_Frame),
+      m_pScene(nullptr),
+      m_pLifeWatch(nullptr) {}
+
+COvObject& COvObject::operator=(const COvObject& other) {
+    m_pControl = other.m_pControl;
+    m_nOutScreen = other.m_nOutScreen;
+    m_nType = other.m_nType;
+    m_Size = other.m_Size;
+    m_Pos = other.m_Pos;
+    m_nSelected = other.m_nSelected;
+    m_nVisible = other.m_nVisible;
+    m_pUserData = other.m_pUserData;
+    m_Frame = other.m_Frame;
+    SceneUpdateOn();
+    return *this;
+}
 
 COvObject::~COvObject() {
+    ov::LifeWatch::Bury(m_pLifeWatch);
     if (m_pControl)
         m_pControl->OnObjectDeleting(*this);
     if (m_pScene) {
@@ -37,12 +65,12 @@ COvObject::~COvObject() {
 int COvObject::Init(COvControl* control, int type, COv3DPoint pos, COvSize3D size, int selected,
                     int visible, void* userData, COvFrameStyle frame) {
     if (control == nullptr)
-        return ov::kNullControl;
+        return OV_E_NULL_CONTROL;
     m_pControl = control;
     m_nOutScreen = 0;
     if (frame.m_nWidth < 0) {
-        m_pControl->Logput("COvObject", "Init", OV_OBJECT_NEGATIVE_FRAME, frame.m_nWidth, 1);
-        return OV_OBJECT_NEGATIVE_FRAME;
+        return ov::Report(m_pControl, "COvObject", "Init", OV_OBJECT_NEGATIVE_FRAME, frame.m_nWidth,
+                          ov::kFoundHere);
     }
     m_nType = type;
     m_Size = size;
@@ -65,11 +93,11 @@ void COvObject::_RemoveScene() {
 }
 
 void COvObject::Exit() {
-    if (m_pScene) {
-        m_pScene->RemoveObject(this);
-        m_pScene = nullptr;
-    }
     m_nOutScreen = 0;
+    // The scene clears the scene pointer before it tells the listeners, who may
+    // destroy the object or place it elsewhere: nothing is touched after.
+    if (m_pScene)
+        m_pScene->RemoveObject(this);
 }
 
 // ===========================================================================
@@ -89,14 +117,12 @@ void COvObject::SetSelected(int selected) {
 int COvObject::SetSize(const COvSize3D& size) {
     // The negated test also refuses NaN sides.
     if (!(size.width > 0.0) || !(size.height > 0.0)) {
-        if (m_pControl) {
-            char detail[64];
-            std::snprintf(detail, sizeof detail, "width = %ld | height = %ld",
-                          static_cast<long>(ov::ToPixel(size.width)),
-                          static_cast<long>(ov::ToPixel(size.height)));
-            m_pControl->Logput("COvObject", "SetSize", OV_OBJECT_BAD_SIZE, detail, 1);
-        }
-        return OV_OBJECT_BAD_SIZE;
+        char detail[64];
+        std::snprintf(detail, sizeof detail, "width = %ld | height = %ld",
+                      static_cast<long>(ov::ToPixel(size.width)),
+                      static_cast<long>(ov::ToPixel(size.height)));
+        return ov::Report(m_pControl, "COvObject", "SetSize", OV_OBJECT_BAD_SIZE, detail,
+                          ov::kFoundHere);
     }
     m_Size = size;
     if (m_pControl)
@@ -110,11 +136,8 @@ bool COvObject::GetRecommendedSize(COvSize&) const {
 
 int COvObject::SetFrame(const COvFrameStyle& frame) {
     if (frame.m_nWidth < 0) {
-        if (m_pControl) {
-            m_pControl->Logput("COvObject", "SetFrame", OV_OBJECT_NEGATIVE_FRAME, frame.m_nWidth,
-                               1);
-        }
-        return OV_OBJECT_NEGATIVE_FRAME;
+        return ov::Report(m_pControl, "COvObject", "SetFrame", OV_OBJECT_NEGATIVE_FRAME,
+                          frame.m_nWidth, ov::kFoundHere);
     }
     m_Frame = frame;
     return 0;
@@ -126,18 +149,19 @@ void COvObject::SetUserData(void* userData) {
 
 void COvObject::SetPos(const COv3DPoint& pos) {
     m_Pos = pos;
+    // Marked before the event: a listener may destroy the object inside it.
+    SceneUpdateOn();
     if (m_pControl)
         m_pControl->OnObjectMoved(*this);
-    SceneUpdateOn();
 }
 
 void COvObject::Move(const COv3DPoint& delta) {
     m_Pos.x += delta.x;
     m_Pos.y += delta.y;
     m_Pos.z += delta.z;
+    SceneUpdateOn();
     if (m_pControl)
         m_pControl->OnObjectMoved(*this);
-    SceneUpdateOn();
 }
 
 void COvObject::OutScreen() {}

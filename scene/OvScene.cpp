@@ -1,8 +1,8 @@
 // COvScene: the container that ties objects to cameras.
 #include "OvScene.h"
 #include "OvCamera.h"
-#include "viewing/OvMath.h"
-#include "viewing/OvScreenLink.h"
+#include "OvScreen.h"
+#include "foundation/OvLifeWatch.h"
 
 COvScene::COvScene()
     : m_pControl(nullptr),
@@ -18,7 +18,7 @@ COvScene::~COvScene() {
 
 int COvScene::Init(COvControl* control) {
     if (control == nullptr)
-        return ov::kNullControl;
+        return OV_E_NULL_CONTROL;
     m_pControl = control;
     return 0;
 }
@@ -30,8 +30,14 @@ int COvScene::Init(COvControl* control) {
 void COvScene::AddObject(COvObject* obj) {
     if (obj == nullptr || obj->GetScene() == this)
         return;
-    if (obj->GetScene())
-        obj->GetScene()->RemoveObject(obj);
+    if (COvScene* previous = obj->GetScene()) {
+        ov::LifeWatch watch(*obj);
+        previous->RemoveObject(obj);
+        // The listeners of the removal may have destroyed the object or placed it in a
+        // scene themselves (this one included): what they did stands.
+        if (watch.Gone() || obj->GetScene() != nullptr)
+            return;
+    }
     m_Objects.AddTail(obj);
     SceneUpdateOn(1);
     obj->_SetScene(this);
@@ -45,13 +51,13 @@ void COvScene::RemoveObject(COvObject* obj) {
         return;
     obj->_RemoveScene();
     m_Objects.RemoveAt(pos);
-    // NOTE: the cameras let go of the object before anyone hears of the removal: a
+    // NOTE: the scene is done with the object before anyone hears of the removal: a
     // listener may well destroy the object inside its callback.
     for (POSITION p = m_Cameras.GetHeadPosition(); p;)
         m_Cameras.GetNext(p)->_RemoveObject(obj);
+    SceneUpdateOn(1);
     if (m_pControl)
         m_pControl->OnObjectRemoved(*this, *obj);
-    SceneUpdateOn(1);
 }
 
 void COvScene::RemoveAllObjects() {
@@ -76,8 +82,13 @@ void COvScene::RemoveAllObjects() {
 void COvScene::AddCamera(COvCamera* cam) {
     if (cam == nullptr || cam->GetScene() == this)
         return;
-    if (cam->GetScene())
-        cam->GetScene()->RemoveCamera(cam);
+    if (COvScene* previous = cam->GetScene()) {
+        ov::LifeWatch watch(*cam);
+        previous->RemoveCamera(cam);
+        // As for objects: a listener's destruction or placement of the camera stands.
+        if (watch.Gone() || cam->GetScene() != nullptr)
+            return;
+    }
     m_Cameras.AddTail(cam);
     cam->_SetScene(this);
     if (m_pControl)
@@ -121,7 +132,8 @@ void COvScene::Update() {
     for (POSITION p = m_Cameras.GetHeadPosition(); p;) {
         COvCamera* cam = m_Cameras.GetNext(p);
         cam->UpdateObject();
-        ov::ScreenUpdate(cam->GetScreen());
+        if (COvScreen* screen = cam->GetScreen())
+            screen->Update();
     }
 }
 

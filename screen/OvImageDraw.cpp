@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
-#include <string>
+
+#include "foundation/OvReport.h"
 
 namespace {
 
@@ -68,8 +69,8 @@ int COvImageDraw::ResizeScreen(int width, int height, const char* backImagePath)
     SetGeometry(width, height);
     if (m_ZImage.NewImage(width, height) != 0) {
         const long long bytes = static_cast<long long>(height) * m_nLineBytes;
-        Log("COvBackScreen", "ResizeScreen", OV_E_NOMEMORY, std::to_string(bytes).c_str());
-        return OV_E_NOMEMORY;
+        return ov::Report(m_pControl, "COvBackScreen", "ResizeScreen", OV_E_NOMEMORY, bytes,
+                          ov::kFoundHere);
     }
     // Without a path there is no picture to decode again: the flag alone is no failure.
     const bool hasPath = backImagePath != nullptr && *backImagePath != '\0';
@@ -106,8 +107,8 @@ int COvImageDraw::FillBackColor() {
             // NOTE: without a composed background the canvas updates fill the plain
             // colour themselves (ClearCanvas), so the screen still shows its colour.
             const long long bytes = static_cast<long long>(m_Size.height) * m_nLineBytes;
-            Log("COvImageDraw", "FillBackColor", OV_E_NOMEMORY, std::to_string(bytes).c_str());
-            return OV_E_NOMEMORY;
+            return ov::Report(m_pControl, "COvImageDraw", "FillBackColor", OV_E_NOMEMORY, bytes,
+                              ov::kFoundHere);
         }
     }
     FillRows(m_BackScreen.GetData(), m_BackScreen.GetWidth(), m_BackScreen.GetHeight(),
@@ -158,7 +159,7 @@ int COvImageDraw::LoadBackImage(const char* path) {
     const int option = (m_nBackFlags & OV_BACK_LOAD_OPTION) ? OV_BACK_LOAD_OPTION : 0;
     const int code = m_BackImage.LoadImageA(path, nullptr, option);
     if (code != 0) {
-        Log("COvImageDraw", "MakeBackImage", code, path ? path : "");
+        ov::Report(m_pControl, "COvImageDraw", "MakeBackImage", code, path, ov::kFoundHere);
         m_nBackFlags &= ~OV_BACK_RELEASE_IMAGE;
     }
     return code;
@@ -223,11 +224,7 @@ int COvImageDraw::DrawImage(const RECT& area, HDC dc) {
         m_ZImage.GetHeight() - height, 0, static_cast<unsigned int>(m_ZImage.GetHeight()),
         m_ZImage.GetData(), m_ZImage.GetInfo(), DIB_RGB_COLORS);
     if (lines == 0)
-        Log("COvImageDraw", "DrawImage", OV_IMAGEDRAW_COPY_FAILED, "::SetDIBitsToDevice");
+        ov::Report(m_pControl, "COvImageDraw", "DrawImage", OV_IMAGEDRAW_COPY_FAILED,
+                   "::SetDIBitsToDevice", ov::kFoundHere);
     return 0;
-}
-
-void COvImageDraw::Log(const char* className, const char* function, int code, const char* info) {
-    if (m_pControl != nullptr)
-        m_pControl->Logput(className, function, code, info, 1);
 }

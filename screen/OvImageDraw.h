@@ -7,27 +7,9 @@
 
 #include "OvControl.h"
 #include "OvPlatform.h"
+#include "OvScreen.h"
 #include "OvTypes.h"
 #include "Pixmere.h"
-
-// Background-picture flags.
-enum {
-    // Release the decoded picture once composed; decode it again on a resize.
-    OV_BACK_RELEASE_IMAGE = 1,
-    // Handed to the image decoder as its option (fast decoding).
-    OV_BACK_LOAD_OPTION = 2,
-};
-
-// Background-picture placements.
-enum {
-    OV_BACK_STRETCH = 0,
-    OV_BACK_CENTRE = 1,
-    OV_BACK_LOWER_LEFT = 2,
-    OV_BACK_TILE = 3,
-};
-
-// Status code of the surface: the copy to a window failed.
-enum { OV_IMAGEDRAW_COPY_FAILED = -50004 };
 
 // Owned by one screen and used from its thread only. The background (a colour,
 // optionally overlaid with a placed picture) is composed once per size or background
@@ -87,7 +69,6 @@ private:
     bool IsBlack() const;
     // Decodes path into m_BackImage; on failure logs and clears flag bit 0.
     int LoadBackImage(const char* path);
-    void Log(const char* className, const char* function, int code, const char* info);
 };
 
 #endif

@@ -3,12 +3,13 @@
 #include <climits>
 #include <mutex>
 #include <new>
-#include <string>
 #include <unordered_map>
 
 #include "OvCamera.h"
 #include "OvScene.h"
 #include "OvVirtual.h"
+#include "foundation/OvLifeWatch.h"
+#include "foundation/OvReport.h"
 #include "screen/OvImageDraw.h"
 
 namespace {
@@ -68,18 +69,15 @@ int COvScreen::Init(COvControl* control, HWND hWnd, const CPxRGB& backColor, con
     m_pControl = control;
     m_pDrawWindow.reset(new (std::nothrow) COvImageDraw);
     if (m_pDrawWindow == nullptr) {
-        control->Logput("COvScreen", "Init", OV_E_NOMEMORY, static_cast<int>(sizeof(COvImageDraw)),
-                        1);
-        return OV_E_NOMEMORY;
+        return ov::Report(control, "COvScreen", "Init", OV_E_NOMEMORY,
+                          static_cast<long long>(sizeof(COvImageDraw)), ov::kFoundHere);
     }
     m_hWnd = hWnd;
     RECT area{0, 0, 0, 0};
     CheckDrawArea(area);
     const int code = m_pDrawWindow->Init(control, area.right - area.left, area.bottom - area.top);
-    if (code != 0) {
-        control->Logput("COvScreen", "Init", code, "m_pDrawWindow->Init", 0);
-        return code;
-    }
+    if (code != 0)
+        return ov::Report(control, "COvScreen", "Init", code, "m_pDrawWindow->Init", ov::kPassedOn);
     SetBackColor(OV_RGB(backColor.r, backColor.g, backColor.b));
     SetBackImage(backImage, drawMode, flags);
     m_nReadLevel = 0;
@@ -102,10 +100,16 @@ void COvScreen::Exit() {
 void COvScreen::AddCamera(COvCamera* camera) {
     if (camera == nullptr || m_Cameras.Find(camera) != nullptr)
         return;
-    StopTimer();
     COvScreen* previous = camera->GetScreen();
-    if (previous != nullptr && previous != this)
+    if (previous != nullptr && previous != this) {
+        ov::LifeWatch watch(*camera);
         previous->RemoveCamera(camera);
+        // The listeners of the removal may have destroyed the camera or put it on a
+        // screen themselves (this one included): what they did stands.
+        if (watch.Gone() || camera->GetScreen() != nullptr)
+            return;
+    }
+    StopTimer();
     m_bCameraChanged = 1;
     m_Cameras.AddTail(camera);
     camera->_AddScreen(this);
@@ -252,15 +256,12 @@ int COvScreen::UpdateCanvas() {
 
 int COvScreen::ReDraw() {
     HDC dc = GetDC(m_hWnd);
-    if (dc == nullptr) {
-        if (m_pControl != nullptr)
-            m_pControl->Logput("COvScreen", "WindowDraw", -52000, "GetDC", 1);
-        return -52000;
-    }
+    if (dc == nullptr)
+        return ov::Report(m_pControl, "COvScreen", "WindowDraw", OV_SCREEN_NO_DC, "GetDC",
+                          ov::kFoundHere);
     const int result = Draw(dc);
-    if (result != 0 && m_pControl != nullptr) {
-        m_pControl->Logput("COvDrawWindow", "WindowDraw", result, "WindowDraw", 0);
-    }
+    if (result != 0)
+        ov::Report(m_pControl, "COvDrawWindow", "WindowDraw", result, "WindowDraw", ov::kPassedOn);
     ReleaseDC(m_hWnd, dc);
     return result;
 }
@@ -281,8 +282,8 @@ int COvScreen::Draw(HDC dc) {
     if (width != size.width || height != size.height || missing) {
         const int code = m_pDrawWindow->ResizeScreen(width, height, m_strBackImage);
         if (code != 0) {
-            m_pControl->Logput("COvScreen", "Draw", code, "m_ImageDraw.ResizeScreen", 0);
-            return code;
+            return ov::Report(m_pControl, "COvScreen", "Draw", code, "m_ImageDraw.ResizeScreen",
+                              ov::kPassedOn);
         }
         UpdateCamera();
         UpdateCanvas();

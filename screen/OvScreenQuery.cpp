@@ -7,6 +7,8 @@
 #include "OvScene.h"
 #include "OvScreen.h"
 #include "OvVirtual.h"
+#include "foundation/OvNumeric.h"
+#include "foundation/OvReport.h"
 #include "screen/OvImageDraw.h"
 
 namespace {
@@ -68,13 +70,13 @@ CPxCanvas24* COvScreen::GetCanvas() {
 
 int COvScreen::ResizeScreen() {
     if (m_pDrawWindow == nullptr)
-        return 1;
+        return OV_SCREEN_SIZE_UNCHANGED;
     RECT area{0, 0, 0, 0};
     CheckDrawArea(area);
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
     if (width == m_pDrawWindow->m_Size.width && height == m_pDrawWindow->m_Size.height)
-        return 1;
+        return OV_SCREEN_SIZE_UNCHANGED;
     return m_pDrawWindow->ResizeScreen(width, height, m_strBackImage);
 }
 
@@ -160,11 +162,17 @@ void COvScreen::RefreshDisplayed() {
     }
 }
 
-int COvScreen::DrawObject(COvVirtualObject* object) {
+CPx2DPoint COvScreen::TopLeftOf(const COvVirtualObject* object) {
     CPx2DPoint offset{0, 0};
     GetObjectOffset(&object->GetSize(), offset);
+    // In 64 bits: a subclass's offset may reach anywhere in the int range.
     const CPx2DPoint& centre = object->Get2DPoint();
-    return object->Draw(GetCanvas(), OV_2DPOINT(centre.x - offset.x, centre.y - offset.y));
+    return OV_2DPOINT(ov::ClampPixel(static_cast<long long>(centre.x) - offset.x),
+                      ov::ClampPixel(static_cast<long long>(centre.y) - offset.y));
+}
+
+int COvScreen::DrawObject(COvVirtualObject* object) {
+    return object->Draw(GetCanvas(), TopLeftOf(object));
 }
 
 // ---------------------------------------------------------------------------
@@ -175,10 +183,7 @@ bool COvScreen::ShownBox(const COvVirtualObject* object, CPx2DPoint& topLeft, CO
     if (!object->IsShown())
         return false;
     size = object->GetSize();
-    CPx2DPoint offset{0, 0};
-    GetObjectOffset(&size, offset);
-    const CPx2DPoint& centre = object->Get2DPoint();
-    topLeft = OV_2DPOINT(centre.x - offset.x, centre.y - offset.y);
+    topLeft = TopLeftOf(object);
     return true;
 }
 
@@ -193,10 +198,8 @@ COvObject* COvScreen::GetObjectAtPos(const CPx2DPoint& point) {
 
 int COvScreen::GetAllObjectsAtPos(const CPx2DPoint& point, COvObjectList* list) {
     if (list == nullptr) {
-        if (m_pControl != nullptr) {
-            m_pControl->Logput("COvScreen", "GetAllObjectsAtPos", OV_E_NULL_OUTPUT, "list", 1);
-        }
-        return OV_E_NULL_OUTPUT;
+        return ov::Report(m_pControl, "COvScreen", "GetAllObjectsAtPos", OV_E_NULL_OUTPUT, "list",
+                          ov::kFoundHere);
     }
     RefreshDisplayed();
     for (COvVirtualObject* object : m_ppDisplayed) {
@@ -209,14 +212,11 @@ int COvScreen::GetAllObjectsAtPos(const CPx2DPoint& point, COvObjectList* list) 
 int COvScreen::GetDisplayedObject(int index, COvObject*& object, CPx2DPoint* pos, COvSize* size) {
     RefreshDisplayed();
     if (index < 0 || index >= m_nDisplayed)
-        return -1;
+        return OV_SCREEN_NO_SUCH_OBJECT;
     const COvVirtualObject* entry = m_ppDisplayed[static_cast<std::size_t>(index)];
     object = entry->GetObject();
-    CPx2DPoint offset{0, 0};
-    GetObjectOffset(&entry->GetSize(), offset);
-    if (pos != nullptr) {
-        *pos = OV_2DPOINT(entry->Get2DPoint().x - offset.x, entry->Get2DPoint().y - offset.y);
-    }
+    if (pos != nullptr)
+        *pos = TopLeftOf(entry);
     if (size != nullptr)
         *size = entry->GetSize();
     return 0;

@@ -2,9 +2,11 @@
 #include "OvCamera.h"
 
 #include "OvScene.h"
-#include "viewing/OvMath.h"
-#include "viewing/OvProjection.h"
-#include "viewing/OvScreenLink.h"
+#include "OvScreen.h"
+#include "foundation/OvLifeWatch.h"
+#include "foundation/OvReport.h"
+#include "foundation/OvVector.h"
+#include "viewing/OvPerspective.h"
 
 namespace {
 
@@ -15,12 +17,6 @@ constexpr double kRadiansPerDegree = 0.017453288888889;
 // degenerate too: they would leave a frame no projection can use.
 bool IsUsable(double length) {
     return std::isfinite(length) && length > 0.0;
-}
-
-int Degenerate(COvControl* control, const char* operation) {
-    if (control)
-        control->Logput("COvCamera", operation, ov::kDegenerate, "", 1);
-    return ov::kDegenerate;
 }
 
 }  // namespace
@@ -42,9 +38,11 @@ COvCamera::COvCamera()
       m_pTransformation(nullptr),
       m_nRange(2000),
       m_bUpdated(0),
-      m_RetiredObjects(10) {}
+      m_RetiredObjects(10),
+      m_pLifeWatch(nullptr) {}
 
 COvCamera::~COvCamera() {
+    ov::LifeWatch::Bury(m_pLifeWatch);
     COvCamera::Exit();
 }
 
@@ -54,13 +52,18 @@ int COvCamera::IsObjectVisible(const COvSize&, const CPx2DPoint&, const COvSize&
 
 void COvCamera::Exit() {
     ReleaseTransformation();
+    // The scene and the screen unbind the camera before they tell the listeners, who
+    // may destroy it.
+    ov::LifeWatch watch(*this);
     if (m_pScene) {
         m_pScene->RemoveCamera(this);
-        m_pScene = nullptr;
+        if (watch.Gone())
+            return;
     }
     if (m_pScreen) {
-        ov::ScreenRemoveCamera(m_pScreen, this);
-        m_pScreen = nullptr;
+        m_pScreen->RemoveCamera(this);
+        if (watch.Gone())
+            return;
     }
     RemoveVirtualObject();
 }
@@ -69,12 +72,11 @@ int COvCamera::Init(COvControl* control, const COv3DPoint& pos, const COv3DPoint
                     const COv3DPoint& upward, int kind, unsigned int range) {
     Exit();
     if (control == nullptr)
-        return ov::kNullControl;
+        return OV_E_NULL_CONTROL;
     m_pControl = control;
-    if (range == 0) {
-        m_pControl->Logput("COvCamera", "Init", OV_CAMERA_BAD_RANGE, "0", 1);
-        return OV_CAMERA_BAD_RANGE;
-    }
+    if (range == 0)
+        return ov::Report(m_pControl, "COvCamera", "Init", OV_CAMERA_BAD_RANGE, "0",
+                          ov::kFoundHere);
     m_nRange = range;
     m_nTransKind = kind;
     m_Pos = pos;
@@ -83,8 +85,8 @@ int COvCamera::Init(COvControl* control, const COv3DPoint& pos, const COv3DPoint
     SetDirection(forward, upward);
     m_pTransformation = CreateTransformation(kind, control);
     if (m_pTransformation == nullptr) {
-        m_pControl->Logput("COvCamera", "Init", OV_CAMERA_NO_TRANSFORMATION, "", 1);
-        return OV_CAMERA_NO_TRANSFORMATION;
+        return ov::Report(m_pControl, "COvCamera", "Init", OV_CAMERA_NO_TRANSFORMATION, "",
+                          ov::kFoundHere);
     }
     return 0;
 }
@@ -93,6 +95,13 @@ void COvCamera::ReleaseTransformation() {
     if (m_pTransformation)
         m_pTransformation->Free();
     m_pTransformation = nullptr;
+}
+
+void COvCamera::FollowScreen() {
+    // NOTE: not through SetCamera, which keeps the last screen when given none: a
+    // screen the camera left may be gone, and its centre is no longer this view's.
+    if (m_pTransformation)
+        m_pTransformation->m_pScreen = m_pScreen;
 }
 
 // ===========================================================================
@@ -112,14 +121,20 @@ void COvCamera::_RemoveScene() {
 }
 
 void COvCamera::_AddScreen(COvScreen* screen) {
-    if (m_pScreen && m_pScreen != screen)
-        ov::ScreenRemoveCamera(m_pScreen, this);
+    if (m_pScreen && m_pScreen != screen) {
+        ov::LifeWatch watch(*this);
+        m_pScreen->RemoveCamera(this);
+        if (watch.Gone())
+            return;
+    }
     m_pScreen = screen;
+    FollowScreen();
     m_bUpdated = 1;
 }
 
 void COvCamera::_RemoveScreen() {
     m_pScreen = nullptr;
+    FollowScreen();
 }
 
 void COvCamera::_RemoveObject(COvObject* object) {
@@ -142,9 +157,8 @@ void COvCamera::GetDirection(COv3DPoint* forward, COv3DPoint* upward, COv3DPoint
 int COvCamera::SetRange(unsigned int range) {
     m_bUpdated = 1;
     if (range == 0) {
-        if (m_pControl)
-            m_pControl->Logput("COvCamera", "SetRange", OV_CAMERA_BAD_RANGE, "0", 1);
-        return OV_CAMERA_BAD_RANGE;
+        return ov::Report(m_pControl, "COvCamera", "SetRange", OV_CAMERA_BAD_RANGE, "0",
+                          ov::kFoundHere);
     }
     m_nRange = range;
     return 0;
@@ -180,7 +194,7 @@ int COvCamera::Turn(const char* name, int degrees, COv3DPoint& a, COv3DPoint& b,
     const double lenTurned = ov::Length(turned);
     const double lenW = ov::Length(w);
     if (!IsUsable(lenTurned) || !IsUsable(lenW))
-        return Degenerate(m_pControl, name);
+        return ov::Report(m_pControl, "COvCamera", name, OV_E_DEGENERATE, "", ov::kFoundHere);
     a = ov::Scale(turned, 1.0 / lenTurned);
     b = ov::Scale(w, 1.0 / lenW);
     if (m_pControl)
@@ -203,14 +217,16 @@ int COvCamera::Tilt(int degrees) {
 int COvCamera::SetDirection(const COv3DPoint& forward, const COv3DPoint& upward) {
     const double lenF = ov::Length(forward);
     if (!IsUsable(lenF))
-        return Degenerate(m_pControl, "SetDirection");
+        return ov::Report(m_pControl, "COvCamera", "SetDirection", OV_E_DEGENERATE, "",
+                          ov::kFoundHere);
     const COv3DPoint f = ov::Scale(forward, 1.0 / lenF);
     const COv3DPoint s = ov::Cross(upward, f);
     const COv3DPoint n = ov::Cross(f, s);
     const double lenS = ov::Length(s);
     const double lenN = ov::Length(n);
     if (!IsUsable(lenN) || !IsUsable(lenS))
-        return Degenerate(m_pControl, "SetDirection");
+        return ov::Report(m_pControl, "COvCamera", "SetDirection", OV_E_DEGENERATE, "",
+                          ov::kFoundHere);
     m_Forward = f;
     m_Upward = ov::Scale(n, 1.0 / lenN);
     m_Side = ov::Scale(s, 1.0 / lenS);
@@ -232,10 +248,11 @@ COvTransformation* COvCamera::GetTransformation() {
 
 int COvCamera::SetTransformation(COvTransformation* t) {
     if (t == nullptr)
-        return -1;
+        return OV_CAMERA_TRANSFORMATION_REFUSED;
     if (t != m_pTransformation)
         ReleaseTransformation();
     m_pTransformation = t;
+    FollowScreen();
     m_nTransKind = -1;
     return 0;
 }
@@ -243,17 +260,20 @@ int COvCamera::SetTransformation(COvTransformation* t) {
 int COvCamera::SetTransformation(int kind) {
     COvTransformation* t = CreateTransformation(kind, m_pControl);
     if (t == nullptr)
-        return -1;
+        return OV_CAMERA_TRANSFORMATION_REFUSED;
     ReleaseTransformation();
     m_pTransformation = t;
+    FollowScreen();
     m_nTransKind = kind;
     return 0;
 }
 
 int COvCamera::SetTransProperty(const char* name, double value) {
-    return m_pTransformation ? m_pTransformation->SetProperty(name, value) : 1;
+    return m_pTransformation ? m_pTransformation->SetProperty(name, value)
+                             : OV_TRANSFORMATION_NO_PROPERTY;
 }
 
 int COvCamera::GetTransProperty(const char* name, double* value) {
-    return m_pTransformation ? m_pTransformation->GetProperty(name, value) : 1;
+    return m_pTransformation ? m_pTransformation->GetProperty(name, value)
+                             : OV_TRANSFORMATION_NO_PROPERTY;
 }

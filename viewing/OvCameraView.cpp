@@ -2,11 +2,16 @@
 // objects, and the withdrawal of virtual objects whose object left the scene.
 #include "OvCamera.h"
 #include "OvScene.h"
+#include "OvScreen.h"
 #include "OvVirtual.h"
-#include "viewing/OvMath.h"
-#include "viewing/OvScreenLink.h"
 
 namespace {
+
+// How many objects ahead of the one being culled the camera asks the memory for.
+// NOTE: the screen test of each object asks the window for its size, which may take
+// a lock and so keeps the processor from running ahead into the next objects by
+// itself: in a large scene each object would wait for its own trip to memory.
+constexpr int kPrefetchDistance = 8;
 
 void FreeAll(CPtrList& list) {
     while (!list.IsEmpty())
@@ -47,7 +52,12 @@ int COvCamera::UpdateObject() {
         return 0;
     m_pTransformation->SetCamera(m_Pos, m_Forward, m_Upward, m_Side, m_pScreen);
 
+    void* ahead = objects->Begin();
+    for (int i = 0; i < kPrefetchDistance && ahead != nullptr; ++i)
+        objects->GetNext(ahead);
     for (void* it = objects->Begin(); it != objects->End();) {
+        if (ahead != nullptr)
+            __builtin_prefetch(&objects->GetNext(ahead)->GetPos());
         COvObject* object = objects->GetNext(it);
         COv3DPoint q{0.0, 0.0, 0.0};
         CPx2DPoint p{0, 0};
@@ -98,9 +108,11 @@ int COvCamera::IsView(const COv3DPoint& q, const CPx2DPoint& p, const COvSize& s
         return 1;
     if (m_pScreen == nullptr)
         return 0;
-    if (ov::ScreenHides(m_pScreen, q.z, p, size))
+    CPx2DPoint point = p;
+    COvSize box = size;
+    if (m_pScreen->IsObjectIn(q.z, &point, &box))
         return 1;
-    if (IsObjectVisible(ov::ScreenSize(m_pScreen), p, size, q.z))
+    if (IsObjectVisible(m_pScreen->GetSize(), p, size, q.z))
         return 1;
     return 0;
 }
@@ -108,11 +120,11 @@ int COvCamera::IsView(const COv3DPoint& q, const CPx2DPoint& p, const COvSize& s
 int COvCamera::Update() {
     UpdateObject();
     if (m_pScreen)
-        ov::ScreenUpdate(m_pScreen);
+        m_pScreen->Update();
     return 0;
 }
 
 void COvCamera::UpdateScreen() {
     if (m_pScreen)
-        ov::ScreenUpdateCanvas(m_pScreen);
+        m_pScreen->UpdateCanvas();
 }

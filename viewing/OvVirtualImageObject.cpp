@@ -4,6 +4,7 @@
 #include "Pixmere.h"
 #include "data/OvLockCount.h"
 #include "foundation/OvReport.h"
+#include "viewing/OvBoxFrame.h"
 
 namespace {
 
@@ -60,8 +61,7 @@ int COvVirtualImageObject::Draw(CPxCanvas24* canvas, CPx2DPoint topLeft) {
     if (canvas == nullptr || m_pObject == nullptr)
         return 0;
     if (m_pMemData == nullptr || m_pMemData->m_pData == nullptr) {
-        canvas->DrawFrame(topLeft.x, topLeft.y, topLeft.x + m_Size.width, topLeft.y + m_Size.height,
-                          1, kPlaceholder);
+        ov::DrawBoxFrame(canvas, topLeft, m_Size, 1, kPlaceholder);
         return OV_VIRTUAL_NO_PICTURE;
     }
     auto* picture = static_cast<CPxImageData24*>(m_pMemData->m_pData);

@@ -5,8 +5,9 @@
 #include "OvScene.h"
 #include "OvVirtual.h"
 #include "Pixmere.h"
+#include "foundation/OvNumeric.h"
+#include "foundation/OvReport.h"
 #include "viewing/OvArrowHead.h"
-#include "viewing/OvMath.h"
 
 bool ov::ArrowHead(CPx2DPoint at, CPx2DPoint toward, int w, CPx2DPoint vertices[3]) {
     const double dx = static_cast<double>(toward.x) - at.x;
@@ -36,7 +37,7 @@ COvVirtualLineObject::~COvVirtualLineObject() = default;
 int COvVirtualLineObject::InitVirtual(COvCamera*, COvTransformation* transformation) {
     const auto* line = dynamic_cast<const COvLineObject*>(m_pObject);
     if (line == nullptr || transformation == nullptr)
-        return ov::kDegenerate;
+        return OV_E_DEGENERATE;
 
     const COv3DPoint* ends[2] = {&line->GetStartPos(), &line->GetEndPos()};
     CPx2DPoint projected[2] = {{0, 0}, {0, 0}};
@@ -45,11 +46,8 @@ int COvVirtualLineObject::InitVirtual(COvCamera*, COvTransformation* transformat
         transformation->SceneToCamera(*ends[i], &q);
         const int rc = transformation->CameraToScreen(q, &projected[i]);
         if (rc != 0) {
-            if (m_pControl) {
-                m_pControl->Logput("COvVirtualLineObject", "VirtualLineObjectInit", rc,
-                                   "pTransformation->CameraToScreen", 0);
-            }
-            return rc;
+            return ov::Report(m_pControl, "COvVirtualLineObject", "VirtualLineObjectInit", rc,
+                              "pTransformation->CameraToScreen", ov::kPassedOn);
         }
     }
     m_StartVirtual = projected[0];
@@ -62,11 +60,8 @@ int COvVirtualLineObject::InitVirtual(COvCamera*, COvTransformation* transformat
         COvSize width{0, 0};
         const int rc = transformation->GetSize(q, COvSize3D{double(w), double(w)}, &width);
         if (rc != 0) {
-            if (m_pControl) {
-                m_pControl->Logput("COvVirtualLineObject", "VirtualLineObjectInit", rc,
-                                   " pTransformation->GetSize", 0);
-            }
-            return rc;
+            return ov::Report(m_pControl, "COvVirtualLineObject", "VirtualLineObjectInit", rc,
+                              " pTransformation->GetSize", ov::kPassedOn);
         }
         m_nLineWidthVirtual = width.width;
     } else {

@@ -1,8 +1,33 @@
 // COvVirtualObject: the common part of every projected object; draws the frame.
+#include <algorithm>
+
 #include "OvCamera.h"
 #include "OvScene.h"
 #include "OvVirtual.h"
 #include "Pixmere.h"
+#include "foundation/OvNumeric.h"
+#include "foundation/OvReport.h"
+#include "viewing/OvBoxFrame.h"
+
+void ov::DrawBoxFrame(CPxCanvas24* canvas, CPx2DPoint topLeft, COvSize size, int thickness,
+                      const CPxRGB& colour) {
+    const CPxImageData24* image = canvas ? canvas->GetImage() : nullptr;
+    if (image == nullptr)
+        return;
+    // Out here every band lies wholly off the canvas, so moving a corner there changes
+    // nothing that shows (a rectangle narrowed so that its bands fill it shows as the
+    // bands it had).
+    const long long band = std::max(thickness, 1) + 1LL;
+    const auto clip = [band](long long v, int extent) {
+        return ClampPixel(std::clamp(v, -band, extent + band));
+    };
+    const int width = image->GetWidth();
+    const int height = image->GetHeight();
+    canvas->DrawFrame(clip(topLeft.x, width), clip(topLeft.y, height),
+                      clip(static_cast<long long>(topLeft.x) + size.width, width),
+                      clip(static_cast<long long>(topLeft.y) + size.height, height), thickness,
+                      colour);
+}
 
 COvVirtualObject::COvVirtualObject()
     : m_pControl(nullptr),
@@ -26,10 +51,11 @@ int COvVirtualObject::Init(COvControl* control, COvCamera* camera, COvObject* ob
     m_nFrameSize = frameSize;
     m_Size = size;
     const int rc = InitVirtual(camera, transformation);
-    if (rc != 0 && m_pControl) {
-        m_pControl->Logput("COvVirtualObject", "Init", rc, "m_pCallVirtualInit", 0);
+    if (rc != 0) {
+        return ov::Report(m_pControl, "COvVirtualObject", "Init", rc, "m_pCallVirtualInit",
+                          ov::kPassedOn);
     }
-    return rc;
+    return 0;
 }
 
 int COvVirtualObject::InitVirtual(COvCamera*, COvTransformation*) {
@@ -45,10 +71,9 @@ bool COvVirtualObject::HitTest(const CPx2DPoint&, const CPx2DPoint&, const COvSi
 }
 
 int COvVirtualObject::Draw(CPxCanvas24* canvas, CPx2DPoint topLeft) {
-    if (canvas == nullptr || m_pObject == nullptr || m_nFrameSize <= 0)
+    if (m_pObject == nullptr || m_nFrameSize <= 0)
         return 0;
-    canvas->DrawFrame(topLeft.x, topLeft.y, topLeft.x + m_Size.width, topLeft.y + m_Size.height,
-                      m_nFrameSize, m_pObject->GetFrame().m_Color);
+    ov::DrawBoxFrame(canvas, topLeft, m_Size, m_nFrameSize, m_pObject->GetFrame().m_Color);
     return 0;
 }
 

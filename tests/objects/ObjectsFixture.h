@@ -80,8 +80,9 @@ struct Stage {
         scene.Exit();
     }
     std::string Pixel(int x, int y) const {
-        CPxRGB colour{0, 0, 0};
-        return window.GetPixel(x, y, colour) == 0 ? ovscreentest::Hex(colour) : "none";
+        CPxRGB colour{-1, -1, -1};
+        window.GetPixel(x, y, colour);
+        return ovscreentest::Hex(colour);
     }
     // Pumps until the window's pixel has the colour; false after the deadline.
     bool PumpUntilPixel(int x, int y, const CPxRGB& colour) {

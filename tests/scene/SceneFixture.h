@@ -1,5 +1,6 @@
 // Shared pieces of the scene and viewing tests: a control that logs to a file of its
-// own, a listener that writes every event into a journal, and a plain object.
+// own, a listener that writes every event into a journal (and may act on one), and a
+// plain object.
 #ifndef ORVANE_TESTS_SCENEFIXTURE_H
 #define ORVANE_TESTS_SCENEFIXTURE_H
 
@@ -7,6 +8,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -44,6 +46,18 @@ public:
         const auto lines = Lines();
         return lines.empty() ? std::string() : lines.back();
     }
+    // How many lines report code from className's function.
+    int Count(const char* className, const char* function, int code) const {
+        const std::string entry = Entry(className, function, code);
+        int count = 0;
+        for (const std::string& line : Lines())
+            count += line.find(entry) != std::string::npos ? 1 : 0;
+        return count;
+    }
+    // The part of a log line that names who reported which code.
+    static std::string Entry(const char* className, const char* function, int code) {
+        return "[" + std::string(className) + "] [" + function + "] [" + std::to_string(code) + "]";
+    }
 
     COvControl control;
 
@@ -52,7 +66,8 @@ private:
 };
 
 // Writes "event:name" (or "event:scene:name") for every event it hears; objects,
-// scenes and cameras are known by the names given to Name().
+// scenes and cameras are known by the names given to Name(). Then calls onEvent with
+// the entry, so that a test can act inside the callback as a client's listener might.
 class Journal final : public COvObjectListener, public COvCameraListener {
 public:
     explicit Journal(COvControl& control) : m_Control(control) {
@@ -83,19 +98,27 @@ public:
     void OnCameraRemovedFromScene(COvScene& s, COvCamera& c) override {
         Note("cameraRemoved", &s, &c);
     }
+    void OnCameraAddedToScreen(COvScreen& s, COvCamera& c) override { Note("onScreen", &s, &c); }
+    void OnCameraRemovedFromScreen(COvScreen& s, COvCamera& c) override {
+        Note("offScreen", &s, &c);
+    }
 
     std::vector<std::string> events;
+    std::function<void(const std::string&)> onEvent;
 
 private:
     std::string NameOf(const void* thing) const {
         auto it = m_Names.find(thing);
         return it == m_Names.end() ? "?" : it->second;
     }
-    void Note(const char* what, const void* a) {
-        events.push_back(std::string(what) + ":" + NameOf(a));
-    }
+    void Note(const char* what, const void* a) { Record(std::string(what) + ":" + NameOf(a)); }
     void Note(const char* what, const void* a, const void* b) {
-        events.push_back(std::string(what) + ":" + NameOf(a) + ":" + NameOf(b));
+        Record(std::string(what) + ":" + NameOf(a) + ":" + NameOf(b));
+    }
+    void Record(const std::string& entry) {
+        events.push_back(entry);
+        if (onEvent)
+            onEvent(entry);
     }
 
     COvControl& m_Control;
@@ -111,6 +134,19 @@ public:
                                COvFrameStyle{0, 0, {0, 0, 0}});
     }
     using COvObject::Init;
+};
+
+// A control with a journal, and a scene with one default camera.
+struct CameraScene {
+    CameraScene() : journal(logged.control) {
+        scene.Init(&logged.control);
+        cam.Init(&logged.control, {0, 0, -300}, {0, 0, 1}, {0, 1, 0}, 0, 2000);
+        scene.AddCamera(&cam);
+    }
+    LoggedControl logged;
+    Journal journal;
+    COvScene scene;
+    COvCamera cam;
 };
 
 inline COvLineStyle Style(int width, int startArrow = 0, int endArrow = 0, int scaled = 0) {

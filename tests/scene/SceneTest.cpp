@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
+#include "OvPlatform.h"
+#include "OvScreen.h"
 #include "tests/scene/SceneFixture.h"
 
 using ovtest::Journal;
@@ -46,7 +49,7 @@ std::vector<COvObject*> Listed(const COvScene& scene) {
 
 TEST(Scene, InitNeedsControl) {
     COvScene scene;
-    EXPECT_EQ(scene.Init(nullptr), -10004);
+    EXPECT_EQ(scene.Init(nullptr), OV_E_NULL_CONTROL);
     LoggedControl logged;
     EXPECT_EQ(scene.Init(&logged.control), 0);
 }
@@ -216,4 +219,57 @@ TEST(ListBase, OwnershipAndCopies) {
     COvObjectList empty(nullptr);
     EXPECT_EQ(empty.GetCount(), 0);
     EXPECT_EQ(empty.Begin(), nullptr);
+}
+
+// Moving an object or a camera into scene B (or a camera onto a screen) raises its
+// removal from where it was first; a listener may destroy it there, or add it itself.
+TEST(Scene, ListenerMayDestroyOrPlaceWhatMovesHere) {
+    enum Kind { kObject, kCamera, kScreenCamera };
+    const char* const triggers[] = {"removed:A:o", "cameraRemoved:A:c", "offScreen:from:c"};
+    for (const Kind kind : {kObject, kCamera, kScreenCamera}) {
+        for (const bool destroy : {true, false}) {
+            SCOPED_TRACE(std::string(triggers[kind]) + (destroy ? ", destroyed" : ", placed"));
+            SceneSetup s;
+            COvMemoryWindow window(40, 30);
+            COvScreen from, to;
+            from.Init(&s.logged.control, &window, OV_RGB(0, 0, 0), nullptr, 0, 0);
+            to.Init(&s.logged.control, &window, OV_RGB(0, 0, 0), nullptr, 0, 0);
+            auto object = std::make_unique<PlainObject>();
+            object->Init(&s.logged.control, {0, 0, 0});
+            auto camera = std::make_unique<COvCamera>();
+            camera->Init(&s.logged.control, {0, 0, -300}, {0, 0, 1}, {0, 1, 0}, 0, 2000);
+            s.journal.Name(object.get(), "o");
+            s.journal.Name(camera.get(), "c");
+            s.journal.Name(&from, "from");
+            s.a.AddObject(object.get());
+            s.a.AddCamera(camera.get());
+            from.AddCamera(camera.get());
+
+            const std::function<void()> add[] = {[&] { s.b.AddObject(object.get()); },
+                                                 [&] { s.b.AddCamera(camera.get()); },
+                                                 [&] { to.AddCamera(camera.get()); }};
+            const std::function<int()> listed[] = {[&] { return s.b.GetObjectList()->GetCount(); },
+                                                   [&] { return s.b.GetCameraList()->GetCount(); },
+                                                   [&] { return to.GetCameraList()->GetCount(); }};
+            s.journal.onEvent = [&](const std::string& event) {
+                if (event != triggers[kind])
+                    return;
+                if (!destroy)
+                    add[kind]();
+                else if (kind == kObject)
+                    object.reset();
+                else
+                    camera.reset();
+            };
+            add[kind]();
+            s.journal.onEvent = nullptr;
+            EXPECT_EQ(listed[kind](), destroy ? 0 : 1);
+            // Listed once: once destroyed, nothing is left behind.
+            object.reset();
+            camera.reset();
+            EXPECT_EQ(listed[kind](), 0);
+            s.b.Update();
+            to.Update();
+        }
+    }
 }

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <functional>
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -56,7 +57,7 @@ TEST(Screen, BeforeInit) {
     EXPECT_EQ(screen.GetUpdateInterval(), -1);
     EXPECT_EQ(screen.GetReadLevel(), 1);
     COvObject* object = nullptr;
-    EXPECT_EQ(screen.GetDisplayedObject(0, object, nullptr, nullptr), -1);
+    EXPECT_EQ(screen.GetDisplayedObject(0, object, nullptr, nullptr), OV_SCREEN_NO_SUCH_OBJECT);
     EXPECT_EQ(screen.GetObjectAtPos(OV_2DPOINT(0, 0)), nullptr);
     EXPECT_EQ(screen.Init(nullptr, nullptr, CPxRGB{0, 0, 0}, nullptr, 0, 0), OV_E_NULL_CONTROL);
 }
@@ -434,4 +435,36 @@ TEST(Screen, QueriesNeverReadObjectsACameraReleased) {
     stage.screen.Exit();
     EXPECT_EQ(stage.screen.GetDisplayedObjectCount(), 0);
     EXPECT_EQ(stage.screen.GetObjectAtPos(OV_2DPOINT(526, 240)), nullptr);
+}
+
+// A subclass may anchor objects anywhere: a box far to the left of its anchor gets a
+// top-left corner saturated at the int range, never an overflow.
+TEST(Screen, TopLeftOfAFarAnchorSaturates) {
+    struct BottomRightAnchor final : COvScreen {
+        void GetObjectOffset(const COvSize* size, CPx2DPoint& offset) override {
+            offset = OV_2DPOINT(size->width, size->height);
+        }
+    };
+    LoggedControl log;
+    COvMemoryWindow window(640, 480);
+    COvScene scene;
+    scene.Init(&log.control);
+    COvCamera camera;
+    InitDefaultCamera(camera, log.control);
+    BottomRightAnchor screen;
+    screen.Init(&log.control, &window, CPxRGB{0, 0, 0}, nullptr, 0, 0);
+    scene.AddCamera(&camera);
+    screen.AddCamera(&camera);
+    // Centred at canvas x -100, its projected size saturated.
+    ProbeObject object;
+    object.Place(log.control, OV_3DPOINT(-63, 0, 0), OV_SIZE3D(1e12, 1e12), 1, CPxRGB{255, 0, 0});
+    scene.AddObject(&object);
+    scene.Update();
+    EXPECT_EQ(object.log.drawn, 1);
+    COvObject* found = nullptr;
+    CPx2DPoint topLeft{0, 0};
+    ASSERT_EQ(screen.GetDisplayedObject(0, found, &topLeft, nullptr), 0);
+    EXPECT_EQ(topLeft.x, std::numeric_limits<int>::min());
+    screen.Exit();
+    scene.Exit();
 }

@@ -4,8 +4,8 @@
 #include <functional>
 #include <random>
 
+#include "foundation/OvVector.h"
 #include "tests/scene/SceneFixture.h"
-#include "viewing/OvMath.h"
 
 using ovtest::Journal;
 using ovtest::LoggedControl;
@@ -59,24 +59,25 @@ TEST(Camera, DefaultsAndInit) {
     ExpectFrame(fresh, kDefault, 0);
     EXPECT_EQ(fresh.GetTransformation(), nullptr);
     EXPECT_EQ(fresh.IsUpdated(), 0);
-    EXPECT_EQ(fresh.GetTransProperty("FOCUS", nullptr), 1);
-    EXPECT_EQ(fresh.SetTransProperty("FOCUS", 1.0), 1);
+    EXPECT_EQ(fresh.GetTransProperty("FOCUS", nullptr), OV_TRANSFORMATION_NO_PROPERTY);
+    EXPECT_EQ(fresh.SetTransProperty("FOCUS", 1.0), OV_TRANSFORMATION_NO_PROPERTY);
     EXPECT_EQ(fresh.UpdateObject(), 0);
 
     LoggedControl logged;
-    EXPECT_EQ(fresh.Init(nullptr, {0, 0, 0}, {0, 0, 1}, {0, 1, 0}, 0, 10), -10004);
-    EXPECT_EQ(fresh.Init(&logged.control, {0, 0, 0}, {0, 0, 1}, {0, 1, 0}, 0, 0), -57001);
-    EXPECT_NE(logged.LastLine().find("[COvCamera] [Init] [-57001] [0]"), std::string::npos);
+    EXPECT_EQ(fresh.Init(nullptr, {0, 0, 0}, {0, 0, 1}, {0, 1, 0}, 0, 10), OV_E_NULL_CONTROL);
+    EXPECT_EQ(fresh.Init(&logged.control, {0, 0, 0}, {0, 0, 1}, {0, 1, 0}, 0, 0),
+              OV_CAMERA_BAD_RANGE);
+    EXPECT_EQ(logged.Count("COvCamera", "Init", OV_CAMERA_BAD_RANGE), 1);
 
     // A parallel pair keeps the frame and is only logged.
     EXPECT_EQ(fresh.Init(&logged.control, {1, 2, 3}, {0, 0, 5}, {0, 0, 1}, 3, 50), 0);
-    EXPECT_NE(logged.LastLine().find("[COvCamera] [SetDirection] [-10002]"), std::string::npos);
+    EXPECT_EQ(logged.Count("COvCamera", "SetDirection", OV_E_DEGENERATE), 1);
     ExpectFrame(fresh, kDefault, 0);
     EXPECT_EQ(fresh.GetRange(), 50u);
     EXPECT_EQ(fresh.SetTransProperty("TargetZ", 7), 0);
     EXPECT_EQ(fresh.SetTransformation(0), 0);
-    EXPECT_EQ(fresh.SetTransProperty("TargetZ", 7), 1);
-    EXPECT_EQ(fresh.SetTransformation(nullptr), -1);
+    EXPECT_EQ(fresh.SetTransProperty("TargetZ", 7), OV_TRANSFORMATION_NO_PROPERTY);
+    EXPECT_EQ(fresh.SetTransformation(nullptr), OV_CAMERA_TRANSFORMATION_REFUSED);
     double focus = 0;
     EXPECT_EQ(fresh.GetTransProperty("FOCUS", &focus), 0);
     EXPECT_EQ(focus, 2000.0);
@@ -168,11 +169,10 @@ TEST(Camera, SetDirection) {
         {{1, 2, 3}, {2, 4, 6}},  {{nan, 0, 1}, {0, 1, 0}}, {{0, 0, 1}, {0, inf, 0}},
     };
     s.cam.CameraUpdateOn(0);
-    for (const auto& pair : refused) {
-        EXPECT_EQ(s.cam.SetDirection(pair[0], pair[1]), -10002);
-        EXPECT_NE(s.logged.LastLine().find("[COvCamera] [SetDirection] [-10002] []"),
-                  std::string::npos);
-    }
+    for (const auto& pair : refused)
+        EXPECT_EQ(s.cam.SetDirection(pair[0], pair[1]), OV_E_DEGENERATE);
+    EXPECT_EQ(s.logged.Count("COvCamera", "SetDirection", OV_E_DEGENERATE),
+              static_cast<int>(std::size(refused)));
     ExpectFrame(s.cam, before, 0);
     EXPECT_EQ(s.cam.IsUpdated(), 0);
     EXPECT_TRUE(s.journal.Take().empty());
@@ -191,8 +191,8 @@ TEST(Camera, PlacementAndRange) {
                                                           "cameraMoved:cam", "cameraMoved:cam"}));
 
     s.cam.CameraUpdateOn(0);
-    EXPECT_EQ(s.cam.SetRange(0), -57001);
-    EXPECT_NE(s.logged.LastLine().find("[COvCamera] [SetRange] [-57001] [0]"), std::string::npos);
+    EXPECT_EQ(s.cam.SetRange(0), OV_CAMERA_BAD_RANGE);
+    EXPECT_EQ(s.logged.Count("COvCamera", "SetRange", OV_CAMERA_BAD_RANGE), 1);
     EXPECT_EQ(s.cam.GetRange(), 2000u);
     EXPECT_EQ(s.cam.SetRange(10), 0);
     EXPECT_EQ(s.cam.GetRange(), 10u);

@@ -279,3 +279,46 @@ TEST(CameraView, ListenerMayDestroyTheRemovedObject) {
     v.screen.Update();
     v.logged.control.RemoveObjectListener(&destroyer);
 }
+
+// The camera's transformation projects around the centre of the screen the camera is
+// on now, and around (0, 0) when it is on none, whatever became of earlier screens.
+TEST(CameraView, TransformationFollowsTheCamerasScreen) {
+    using Change = std::function<void(COvCamera&, std::unique_ptr<COvScreen>&, COvScreen&)>;
+    struct Case {
+        const char* name;
+        Change change;
+        CPx2DPoint centre;
+    };
+    const Case cases[] = {
+        {"removed", [](COvCamera& c, auto& first, COvScreen&) { first->RemoveCamera(&c); }, {0, 0}},
+        {"screen exited", [](COvCamera&, auto& first, COvScreen&) { first->Exit(); }, {0, 0}},
+        {"screen destroyed", [](COvCamera&, auto& first, COvScreen&) { first.reset(); }, {0, 0}},
+        {"moved to another screen",
+         [](COvCamera& c, auto&, COvScreen& second) { second.AddCamera(&c); },
+         {200, 100}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoggedControl logged;
+        COvMemoryWindow small(100, 60);
+        COvMemoryWindow large(400, 200);
+        auto first = std::make_unique<COvScreen>();
+        first->Init(&logged.control, &small, OV_RGB(0, 0, 0), nullptr, 0, 0);
+        COvScreen second;
+        second.Init(&logged.control, &large, OV_RGB(0, 0, 0), nullptr, 0, 0);
+        COvCamera cam;
+        cam.Init(&logged.control, {0, 0, -300}, {0, 0, 1}, {0, 1, 0}, 0, 2000);
+        first->AddCamera(&cam);
+        // Taken once, as a client converting clicked pixels would keep it.
+        COvTransformation* t = cam.GetTransformation();
+        CPx2DPoint p{-1, -1};
+        ASSERT_EQ(t->CameraToScreen({0, 0, 300}, &p), 0);
+        EXPECT_EQ(p.x, 50);
+
+        c.change(cam, first, second);
+        ASSERT_EQ(t->CameraToScreen({0, 0, 300}, &p), 0);
+        EXPECT_EQ(p.x, c.centre.x);
+        EXPECT_EQ(p.y, c.centre.y);
+        second.Exit();
+    }
+}

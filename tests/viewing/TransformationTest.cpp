@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <random>
 
+#include "foundation/OvVector.h"
 #include "tests/scene/SceneFixture.h"
-#include "viewing/OvMath.h"
-#include "viewing/OvProjection.h"
+#include "viewing/OvPerspective.h"
 
 using ovtest::LoggedControl;
 
@@ -85,12 +87,12 @@ TEST(Transformation, DefaultFrameProjections) {
     EXPECT_EQ(t.GetSize({0, 0, -300}, {31, 16}, &size), 0);
     EXPECT_EQ(size.width, -206);
     EXPECT_EQ(size.height, -106);
-    EXPECT_EQ(t.GetSize({0, 0, 0}, {31, 16}, &size), -10002);
+    EXPECT_EQ(t.GetSize({0, 0, 0}, {31, 16}, &size), OV_E_DEGENERATE);
 
     // On or behind the camera plane nothing is written.
     for (double z : {0.0, -1.0, std::nan("")}) {
         CPx2DPoint p{7, 8};
-        EXPECT_EQ(t.CameraToScreen({1, 1, z}, &p), -60001);
+        EXPECT_EQ(t.CameraToScreen({1, 1, z}, &p), OV_TRANSFORMATION_BEHIND);
         EXPECT_EQ(p.x, 7);
         EXPECT_EQ(p.y, 8);
     }
@@ -101,27 +103,30 @@ TEST(Transformation, NullOutputsAreFailures) {
     Framed t(&logged.control);
     COv3DPoint q{1, 2, 3};
     struct Case {
+        const char* className;
         const char* function;
         int rc;
     };
+    const char* const kBase = "COvTransformation";
     const Case cases[] = {
-        {"[COvTransformation] [SceneToCamera] [-10005]", t.SceneToCamera(q, nullptr)},
-        {"[COvTransformation] [GetCameraVector] [-10005]", t.GetCameraVector(q, nullptr)},
-        {"[COvTransformation] [CameraToScene] [-10005]", t.CameraToScene(q, nullptr)},
-        {"[COvTransformation] [GetScreenToCanvas] [-10005]", t.GetScreenToCanvas({1, 1}, nullptr)},
-        {"[COvTransformation] [GetCanvasToScreen] [-10005]", t.GetCanvasToScreen({1, 1}, nullptr)},
-        {"[COvPerspective] [GetSize] [-10005]", t.GetSize(q, {1, 1}, nullptr)},
-        {"[COvPerspective] [ScreenToCamera] [-10005]", t.ScreenToCamera({0, 0}, q, q, nullptr)},
+        {kBase, "SceneToCamera", t.SceneToCamera(q, nullptr)},
+        {kBase, "GetCameraVector", t.GetCameraVector(q, nullptr)},
+        {kBase, "CameraToScene", t.CameraToScene(q, nullptr)},
+        {kBase, "GetScreenToCanvas", t.GetScreenToCanvas({1, 1}, nullptr)},
+        {kBase, "GetCanvasToScreen", t.GetCanvasToScreen({1, 1}, nullptr)},
+        {"COvPerspective", "GetSize", t.GetSize(q, {1, 1}, nullptr)},
+        {"COvPerspective", "ScreenToCamera", t.ScreenToCamera({0, 0}, q, q, nullptr)},
         // A projection with nowhere to put the result has not been done.
-        {"[COvTransformation] [GetScreenToCanvas] [-10005]", t.CameraToScreen(q, nullptr)},
+        {kBase, "GetScreenToCanvas", t.CameraToScreen(q, nullptr)},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.rc, -10005) << c.function;
-    }
     const auto lines = logged.Lines();
     ASSERT_EQ(lines.size(), std::size(cases));
     for (size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_NE(lines[i].find(cases[i].function), std::string::npos) << lines[i];
+        const Case& c = cases[i];
+        EXPECT_EQ(c.rc, OV_E_NULL_OUTPUT) << c.function;
+        EXPECT_NE(lines[i].find(LoggedControl::Entry(c.className, c.function, OV_E_NULL_OUTPUT)),
+                  std::string::npos)
+            << lines[i];
     }
 }
 
@@ -163,12 +168,11 @@ TEST(Transformation, RayParallelToPlaneAndZeroFocus) {
     COv3DPoint hit{5, 5, 5};
     // The ray through the centre runs along forward; a plane containing forward is
     // never met.
-    EXPECT_EQ(t.ScreenToCamera({0, 0}, {1, 0, 0}, {0, 0, 0}, &hit), -10002);
+    EXPECT_EQ(t.ScreenToCamera({0, 0}, {1, 0, 0}, {0, 0, 0}, &hit), OV_E_DEGENERATE);
     EXPECT_TRUE(logged.Lines().empty());
     EXPECT_EQ(t.SetProperty("FOCUS", 0.0), 0);
-    EXPECT_EQ(t.ScreenToCamera({0, 0}, {0, 0, 1}, {0, 0, 0}, &hit), -10002);
-    EXPECT_NE(logged.LastLine().find("[COvPerspective] [ScreenToCamera] [-10002]"),
-              std::string::npos);
+    EXPECT_EQ(t.ScreenToCamera({0, 0}, {0, 0, 1}, {0, 0, 0}, &hit), OV_E_DEGENERATE);
+    EXPECT_EQ(logged.Count("COvPerspective", "ScreenToCamera", OV_E_DEGENERATE), 1);
     EXPECT_EQ(hit.x, 5.0);
 }
 
@@ -179,16 +183,17 @@ TEST(Transformation, Properties) {
     ASSERT_NE(plain, nullptr);
     ASSERT_NE(target, nullptr);
     double v = 0;
+    const int kNone = OV_TRANSFORMATION_NO_PROPERTY;
     for (COvTransformation* t : {plain, target}) {
         EXPECT_EQ(t->GetProperty("FOCUS", &v), 0);
         EXPECT_EQ(v, 2000.0);
-        EXPECT_EQ(t->SetProperty("focus", 1000), 1);  // exact names only
-        EXPECT_EQ(t->SetProperty("FOCUS ", 1000), 1);
-        EXPECT_EQ(t->SetProperty(nullptr, 1000), 1);
-        EXPECT_EQ(t->GetProperty(nullptr, &v), 1);
-        EXPECT_EQ(t->GetProperty("TargetZ", &v), 1);  // never readable
+        EXPECT_EQ(t->SetProperty("focus", 1000), kNone);  // exact names only
+        EXPECT_EQ(t->SetProperty("FOCUS ", 1000), kNone);
+        EXPECT_EQ(t->SetProperty(nullptr, 1000), kNone);
+        EXPECT_EQ(t->GetProperty(nullptr, &v), kNone);
+        EXPECT_EQ(t->GetProperty("TargetZ", &v), kNone);  // never readable
     }
-    EXPECT_EQ(plain->SetProperty("TargetZ", 5), 1);
+    EXPECT_EQ(plain->SetProperty("TargetZ", 5), kNone);
     EXPECT_EQ(target->SetProperty("TargetZ", 5), 0);
     EXPECT_EQ(target->SetProperty("FOCUS", 1000), 0);
     EXPECT_EQ(target->GetProperty("FOCUS", &v), 0);
@@ -210,19 +215,40 @@ TEST(Transformation, Properties) {
     EXPECT_EQ(bare.CameraToScreen({0, 0, 1}, &p), 0);
     EXPECT_EQ(bare.ScreenToCamera(p, q, q, &q), 0);
     EXPECT_EQ(bare.GetSize(q, {1, 1}, &s), 0);
-    EXPECT_EQ(bare.SetProperty("FOCUS", 1), 1);
+    EXPECT_EQ(bare.SetProperty("FOCUS", 1), kNone);
     EXPECT_EQ(p.x + q.x + s.width, 1 + 3 + 6);
 }
 
 TEST(Transformation, SetCameraNeedsScreen) {
     LoggedControl logged;
     Framed t(&logged.control);
-    EXPECT_EQ(t.SetCamera({1, 1, 1}, {1, 0, 0}, {0, 1, 0}, {0, 0, -1}, nullptr), -60000);
-    EXPECT_NE(logged.LastLine().find("[COvTransformation] [SetCamera] [-60000]"),
-              std::string::npos);
+    EXPECT_EQ(t.SetCamera({1, 1, 1}, {1, 0, 0}, {0, 1, 0}, {0, 0, -1}, nullptr),
+              OV_TRANSFORMATION_NO_SCREEN);
+    EXPECT_EQ(logged.Count("COvTransformation", "SetCamera", OV_TRANSFORMATION_NO_SCREEN), 1);
     COv3DPoint pos{}, view{};
     EXPECT_EQ(t.GetCameraPos(&pos), 0);
     EXPECT_EQ(t.GetViewVector(&view), 0);
     EXPECT_EQ(pos.z, -300.0);  // the frame stays
     EXPECT_EQ(view.z, 1.0);
+}
+
+// Clients compiled against the library call a transformation through these slots.
+TEST(Transformation, VirtualSlotOrder) {
+#if defined(__x86_64__) || defined(__i386__)
+    // Under the Itanium C++ ABI a pointer to a virtual member holds one more than the
+    // slot's offset in the table; a virtual destructor takes two slots.
+    const auto slot = [](auto member) {
+        std::ptrdiff_t raw = 0;
+        std::memcpy(&raw, &member, sizeof raw);
+        return (raw - 1) / static_cast<std::ptrdiff_t>(sizeof(void*));
+    };
+    EXPECT_EQ(slot(&COvTransformation::Free), 2);  // after the destructor
+    EXPECT_EQ(slot(&COvTransformation::CameraToScreen), 3);
+    EXPECT_EQ(slot(&COvTransformation::ScreenToCamera), 4);
+    EXPECT_EQ(slot(&COvTransformation::GetSize), 5);
+    EXPECT_EQ(slot(&COvTransformation::SetProperty), 6);
+    EXPECT_EQ(slot(&COvTransformation::GetProperty), 7);
+#else
+    GTEST_SKIP() << "slot offsets are read the Itanium way";
+#endif
 }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <vector>
+
 #include "OvPlatform.h"
 #include "OvScreen.h"
 #include "Pixmere.h"
@@ -104,10 +107,11 @@ TEST(VirtualLine, EndBehindTheCameraGivesNoVirtualObject) {
     EXPECT_EQ(v.Build({0, 0, -500}, {0, 0, 500}, Style(1)), nullptr);
     const auto lines = v.logged.Lines();
     ASSERT_EQ(lines.size(), before + 2);
-    EXPECT_NE(lines[before].find("[COvVirtualLineObject] [VirtualLineObjectInit] [-60001] "
-                                 "[pTransformation->CameraToScreen]"),
+    const int code = OV_TRANSFORMATION_BEHIND;
+    EXPECT_NE(lines[before].find(
+                  LoggedControl::Entry("COvVirtualLineObject", "VirtualLineObjectInit", code)),
               std::string::npos);
-    EXPECT_NE(lines[before + 1].find("[COvVirtualObject] [Init] [-60001] [m_pCallVirtualInit]"),
+    EXPECT_NE(lines[before + 1].find(LoggedControl::Entry("COvVirtualObject", "Init", code)),
               std::string::npos);
     EXPECT_EQ(v.line.GetOutScreen(), 1);
 }
@@ -175,4 +179,37 @@ TEST(VirtualObject, FrameAndDetachedState) {
     blank.GetPixel(6, 7, c);
     EXPECT_EQ(c.r, 0);
     vo->Free();
+}
+
+// A box whose projected size saturated at the int range: its far corner lies beyond
+// the int range, and the frame shows on the canvas as the near bands only.
+TEST(VirtualObject, FrameOfASaturatedBox) {
+    LoggedControl logged;
+    ovtest::PlainObject o;
+    o.Init(&logged.control, {0, 0, 0});
+    o.SetFrame(COvFrameStyle{0, 2, {255, 0, 0}});
+    const int kMax = std::numeric_limits<int>::max();
+    struct Case {
+        CPx2DPoint topLeft;
+        std::vector<CPx2DPoint> red;    // on the bands
+        std::vector<CPx2DPoint> black;  // inside the box, or outside it
+    };
+    const Case cases[] = {
+        {{5, 5}, {{5, 5}, {6, 19}, {19, 6}}, {{7, 7}, {19, 19}, {4, 4}}},
+        {{kMax - 1, 5}, {}, {{0, 5}, {19, 19}}},
+    };
+    for (const Case& c : cases) {
+        COvVirtualObject* vo = o.MakeVirtualObject();
+        vo->Init(&logged.control, nullptr, &o, {0, 0, 5}, {0, 0}, {kMax, kMax}, 2, nullptr);
+        CPxImageData24 image;
+        ASSERT_EQ(image.NewImage(20, 20), 0);
+        CPxCanvas24 canvas(&image);
+        EXPECT_EQ(vo->Draw(&canvas, c.topLeft), 0);
+        vo->Free();
+        CPxRGB px{};
+        for (const CPx2DPoint& p : c.red)
+            EXPECT_TRUE(image.GetPixel(p.x, p.y, px) && px.r == 255) << p.x << "," << p.y;
+        for (const CPx2DPoint& p : c.black)
+            EXPECT_TRUE(image.GetPixel(p.x, p.y, px) && px.r == 0) << p.x << "," << p.y;
+    }
 }

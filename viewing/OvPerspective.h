@@ -1,7 +1,7 @@
 // The library's projection: a perspective with a focus, and its variant that also
 // keeps a target depth.
-#ifndef ORVANE_VIEWING_OVPROJECTION_H
-#define ORVANE_VIEWING_OVPROJECTION_H
+#ifndef ORVANE_VIEWING_OVPERSPECTIVE_H
+#define ORVANE_VIEWING_OVPERSPECTIVE_H
 
 #include "OvCamera.h"
 

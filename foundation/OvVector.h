@@ -1,19 +1,12 @@
-// Small vector helpers and the status codes shared by the scene and viewing code.
-#ifndef ORVANE_VIEWING_OVMATH_H
-#define ORVANE_VIEWING_OVMATH_H
+// Arithmetic on points and directions of scene and camera space.
+#ifndef ORVANE_FOUNDATION_OVVECTOR_H
+#define ORVANE_FOUNDATION_OVVECTOR_H
 
 #include <cmath>
 
 #include "OvTypes.h"
-#include "foundation/OvNumeric.h"
 
 namespace ov {
-
-// Codes shared by every class of the library.
-constexpr int kNoMemory = OV_E_NOMEMORY;
-constexpr int kDegenerate = OV_E_DEGENERATE;
-constexpr int kNullControl = OV_E_NULL_CONTROL;
-constexpr int kNullOutput = OV_E_NULL_OUTPUT;
 
 inline COv3DPoint Add(const COv3DPoint& a, const COv3DPoint& b) {
     return {a.x + b.x, a.y + b.y, a.z + b.z};
@@ -33,14 +26,8 @@ inline COv3DPoint Cross(const COv3DPoint& a, const COv3DPoint& b) {
 inline double Length(const COv3DPoint& a) {
     return std::sqrt(Dot(a, a));
 }
-
-// A sum or difference of pixel values, saturated at the int range.
-inline int ClampPixel(long long v) {
-    if (v > 2147483647LL)
-        return 2147483647;
-    if (v < -2147483648LL)
-        return -2147483647 - 1;
-    return static_cast<int>(v);
+inline COv3DPoint Midpoint(const COv3DPoint& a, const COv3DPoint& b) {
+    return {(a.x + b.x) * 0.5, (a.y + b.y) * 0.5, (a.z + b.z) * 0.5};
 }
 
 }  // namespace ov

@@ -1,10 +1,12 @@
 // COvPerspective and COvTargetPerspective: the projection onto the canvas.
-#include "viewing/OvProjection.h"
+#include "viewing/OvPerspective.h"
 
 #include <cstring>
 #include <new>
 
-#include "viewing/OvMath.h"
+#include "foundation/OvNumeric.h"
+#include "foundation/OvReport.h"
+#include "foundation/OvVector.h"
 
 namespace {
 
@@ -48,12 +50,11 @@ int COvPerspective::CameraToScreen(const COv3DPoint& camera, CPx2DPoint* canvas)
 int COvPerspective::GetSize(const COv3DPoint& camera, const COvSize3D& size,
                             COvSize* pixels) const {
     if (pixels == nullptr) {
-        if (m_pControl)
-            m_pControl->Logput("COvPerspective", "GetSize", ov::kNullOutput, "", 1);
-        return ov::kNullOutput;
+        return ov::Report(m_pControl, "COvPerspective", "GetSize", OV_E_NULL_OUTPUT, "",
+                          ov::kFoundHere);
     }
     if (camera.z == 0.0)
-        return ov::kDegenerate;
+        return OV_E_DEGENERATE;
     pixels->width = ov::ToPixel(m_dFocus / camera.z * size.width);
     pixels->height = ov::ToPixel(size.height / camera.z * m_dFocus);
     return 0;
@@ -62,16 +63,12 @@ int COvPerspective::GetSize(const COv3DPoint& camera, const COvSize3D& size,
 int COvPerspective::ScreenToCamera(const CPx2DPoint& canvas, const COv3DPoint& normal,
                                    const COv3DPoint& planePoint, COv3DPoint* camera) const {
     if (camera == nullptr) {
-        if (m_pControl) {
-            m_pControl->Logput("COvPerspective", "ScreenToCamera", ov::kNullOutput, "", 1);
-        }
-        return ov::kNullOutput;
+        return ov::Report(m_pControl, "COvPerspective", "ScreenToCamera", OV_E_NULL_OUTPUT, "",
+                          ov::kFoundHere);
     }
     if (m_dFocus == 0.0) {
-        if (m_pControl) {
-            m_pControl->Logput("COvPerspective", "ScreenToCamera", ov::kDegenerate, "", 1);
-        }
-        return ov::kDegenerate;
+        return ov::Report(m_pControl, "COvPerspective", "ScreenToCamera", OV_E_DEGENERATE, "",
+                          ov::kFoundHere);
     }
     CPx2DPoint s{0, 0};
     COv3DPoint n{0.0, 0.0, 0.0};
@@ -81,7 +78,7 @@ int COvPerspective::ScreenToCamera(const CPx2DPoint& canvas, const COv3DPoint& n
     SceneToCamera(planePoint, &p);
     const double den = s.x * n.x + s.y * n.y + m_dFocus * n.z;
     if (den == 0.0)
-        return ov::kDegenerate;
+        return OV_E_DEGENERATE;
     const double z = m_dFocus * ov::Dot(p, n) / den;
     *camera = COv3DPoint{s.x * z / m_dFocus, s.y * z / m_dFocus, z};
     return 0;
@@ -89,14 +86,14 @@ int COvPerspective::ScreenToCamera(const CPx2DPoint& canvas, const COv3DPoint& n
 
 int COvPerspective::SetProperty(const char* name, double value) {
     if (!IsName(name, "FOCUS"))
-        return 1;
+        return OV_TRANSFORMATION_NO_PROPERTY;
     m_dFocus = value;
     return 0;
 }
 
 int COvPerspective::GetProperty(const char* name, double* value) const {
     if (!IsName(name, "FOCUS") || value == nullptr)
-        return 1;
+        return OV_TRANSFORMATION_NO_PROPERTY;
     *value = m_dFocus;
     return 0;
 }
