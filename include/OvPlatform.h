@@ -88,6 +88,41 @@ struct COvPicture {
                                // pictures stored bottom-up
 };
 
+// Key codes of window events: printable keys give their character (letters in lower
+// case), Escape, Enter, Tab and Backspace their control character; these name the rest.
+enum : int {
+    OV_KEY_LEFT = 0x101,
+    OV_KEY_RIGHT,
+    OV_KEY_UP,
+    OV_KEY_DOWN,
+    OV_KEY_PAGEUP,
+    OV_KEY_PAGEDOWN,
+    OV_KEY_HOME,
+    OV_KEY_END,
+};
+// Modifier bits of window events.
+enum : int { OV_MOD_SHIFT = 1, OV_MOD_CTRL = 2, OV_MOD_ALT = 4 };
+
+// What the user did in an on-screen window, as handed to its event handler.
+struct COvWindowEvent {
+    enum Kind {
+        KEY_DOWN,     // key (repeats while held)
+        BUTTON_DOWN,  // button pressed at (x, y)
+        BUTTON_UP,    // button released at (x, y)
+        MOTION,       // pointer moved to (x, y); buttons tells which are held
+        WHEEL,        // wheel turned: wheel steps, positive away from the user
+        RESIZED,      // the client area became x by y pixels
+    };
+    Kind kind;
+    int x;  // client pixels from the top-left corner (or the new size)
+    int y;
+    int button;     // 1 left, 2 middle, 3 right (button events)
+    int buttons;    // MOTION: bit (1 << (b - 1)) set for each held button b
+    int wheel;      // WHEEL
+    int key;        // KEY_DOWN: the character or an OV_KEY_ code
+    int modifiers;  // OV_MOD_ bits held (key, button and wheel events)
+};
+
 // ---------------------------------------------------------------------------
 // Windows
 // ---------------------------------------------------------------------------
@@ -182,6 +217,10 @@ public:
     // Called from the pump when the user asks to close the window; may destroy it or
     // call OvPostQuit(). An empty handler removes it.
     void SetCloseHandler(std::function<void(COvSdlWindow&)> handler);
+    // Called from the pump with every key, button, pointer, wheel and resize event of
+    // the window; other keys are not reported. The handler may destroy the window or
+    // call OvPostQuit(). An empty handler removes it: the events are then dropped.
+    void SetEventHandler(std::function<void(COvSdlWindow&, const COvWindowEvent&)> handler);
     // The window system's id of the window (the X11 window), 0 when not open or unknown.
     std::uint64_t GetNativeWindow() const;
 
@@ -236,9 +275,10 @@ OV_EXPORT int KillTimer(HWND hWnd, OvTimerId idEvent);
 // Runs every due timer of the calling thread once, in the order they fell due, and serves
 // the events of the thread's SDL windows. When nothing was due it sleeps until the next
 // timer is due, an event arrives or waitMs have passed, and then runs what became due.
-// It does not wait while a quit request (OvPostQuit) is pending. Other SDL events (keys,
-// mouse) are taken from the queue and dropped. Returns the number of timer procedures
-// called.
+// It does not wait while a quit request (OvPostQuit) is pending. Key, mouse and resize
+// events go to the window's event handler (see COvSdlWindow::SetEventHandler); other
+// SDL events are taken from the queue and dropped. Returns the number of timer
+// procedures called.
 OV_EXPORT int OvPumpMessages(unsigned int waitMs);
 // Pumps on the calling thread until OvPostQuit() is called on it; clears the request and
 // returns the code given to it.

@@ -16,9 +16,105 @@ thread_local int t_sdlWindows = 0;
 // The key under which each SDL window carries its COvSdlWindow.
 constexpr const char* kSelfKey = "OvSdlWindow";
 
+// The window an event belongs to, or null for events of no window of ours.
 COvSdlWindow* WindowOfEvent(const SDL_Event& event) {
-    SDL_Window* window = SDL_GetWindowFromID(event.window.windowID);
+    Uint32 id = 0;
+    switch (event.type) {
+        case SDL_WINDOWEVENT:
+            id = event.window.windowID;
+            break;
+        case SDL_KEYDOWN:
+            id = event.key.windowID;
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            id = event.button.windowID;
+            break;
+        case SDL_MOUSEMOTION:
+            id = event.motion.windowID;
+            break;
+        case SDL_MOUSEWHEEL:
+            id = event.wheel.windowID;
+            break;
+        default:
+            return nullptr;
+    }
+    SDL_Window* window = SDL_GetWindowFromID(id);
     return window ? static_cast<COvSdlWindow*>(SDL_GetWindowData(window, kSelfKey)) : nullptr;
+}
+
+int Modifiers() {
+    const SDL_Keymod mod = SDL_GetModState();
+    return ((mod & KMOD_SHIFT) ? OV_MOD_SHIFT : 0) | ((mod & KMOD_CTRL) ? OV_MOD_CTRL : 0) |
+           ((mod & KMOD_ALT) ? OV_MOD_ALT : 0);
+}
+
+// The library's key code of an SDL key, 0 for keys it does not report.
+int KeyCode(SDL_Keycode key) {
+    // SDL's codes of printable and control keys are their characters already.
+    if (key > 0 && key < 0x80) {
+        return key;
+    }
+    switch (key) {
+        case SDLK_LEFT:
+            return OV_KEY_LEFT;
+        case SDLK_RIGHT:
+            return OV_KEY_RIGHT;
+        case SDLK_UP:
+            return OV_KEY_UP;
+        case SDLK_DOWN:
+            return OV_KEY_DOWN;
+        case SDLK_PAGEUP:
+            return OV_KEY_PAGEUP;
+        case SDLK_PAGEDOWN:
+            return OV_KEY_PAGEDOWN;
+        case SDLK_HOME:
+            return OV_KEY_HOME;
+        case SDLK_END:
+            return OV_KEY_END;
+        default:
+            return 0;
+    }
+}
+
+// Translates an SDL input event; false for one that is not reported.
+bool ToWindowEvent(const SDL_Event& event, COvWindowEvent& out) {
+    out = COvWindowEvent{};
+    switch (event.type) {
+        case SDL_KEYDOWN:
+            out.kind = COvWindowEvent::KEY_DOWN;
+            out.key = KeyCode(event.key.keysym.sym);
+            out.modifiers = Modifiers();
+            return out.key != 0;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            out.kind = event.type == SDL_MOUSEBUTTONDOWN ? COvWindowEvent::BUTTON_DOWN
+                                                         : COvWindowEvent::BUTTON_UP;
+            out.x = event.button.x;
+            out.y = event.button.y;
+            out.button = event.button.button;
+            out.modifiers = Modifiers();
+            return true;
+        case SDL_MOUSEMOTION:
+            out.kind = COvWindowEvent::MOTION;
+            out.x = event.motion.x;
+            out.y = event.motion.y;
+            out.buttons = static_cast<int>(event.motion.state);
+            return true;
+        case SDL_MOUSEWHEEL:
+            out.kind = COvWindowEvent::WHEEL;
+            out.wheel =
+                event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y;
+            out.modifiers = Modifiers();
+            return out.wheel != 0;
+        case SDL_WINDOWEVENT:
+            out.kind = COvWindowEvent::RESIZED;
+            out.x = event.window.data1;
+            out.y = event.window.data2;
+            return event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED;
+        default:
+            return false;
+    }
 }
 
 // Copies width x height pixels of blue-green-red rows into a surface of `format`.
@@ -66,6 +162,7 @@ struct COvSdlWindow::Impl {
     SDL_Window* pWindow = nullptr;
     bool bCloseRequested = false;
     std::function<void(COvSdlWindow&)> closeHandler;
+    std::function<void(COvSdlWindow&, const COvWindowEvent&)> eventHandler;
 };
 
 COvSdlWindow::COvSdlWindow() : m_pImpl(std::make_unique<Impl>()) {}
@@ -181,6 +278,11 @@ void COvSdlWindow::SetCloseHandler(std::function<void(COvSdlWindow&)> handler) {
     m_pImpl->closeHandler = std::move(handler);
 }
 
+void COvSdlWindow::SetEventHandler(
+    std::function<void(COvSdlWindow&, const COvWindowEvent&)> handler) {
+    m_pImpl->eventHandler = std::move(handler);
+}
+
 std::uint64_t COvSdlWindow::GetNativeWindow() const {
     if (!m_pImpl->pWindow) {
         return 0;
@@ -200,7 +302,17 @@ std::uint64_t COvSdlWindow::GetNativeWindow() const {
 
 void COvSdlWindow::_HandleEvent(const void* sdlEvent) {
     const auto& event = *static_cast<const SDL_Event*>(sdlEvent);
-    if (event.type != SDL_WINDOWEVENT || !m_pImpl->pWindow) {
+    if (!m_pImpl->pWindow) {
+        return;
+    }
+    COvWindowEvent windowEvent;
+    if (m_pImpl->eventHandler && ToWindowEvent(event, windowEvent)) {
+        // The handler may destroy this object: nothing of it is touched afterwards.
+        std::function<void(COvSdlWindow&, const COvWindowEvent&)> handler = m_pImpl->eventHandler;
+        handler(*this, windowEvent);
+        return;
+    }
+    if (event.type != SDL_WINDOWEVENT) {
         return;
     }
     switch (event.window.event) {
@@ -236,10 +348,8 @@ int OvSdlServeEvents() {
     // A close handler may destroy the thread's last window, and SDL's video with it.
     while (t_sdlWindows > 0 && SDL_PollEvent(&event)) {
         ++served;
-        if (event.type == SDL_WINDOWEVENT) {
-            if (COvSdlWindow* window = WindowOfEvent(event)) {
-                window->_HandleEvent(&event);
-            }
+        if (COvSdlWindow* window = WindowOfEvent(event)) {
+            window->_HandleEvent(&event);
         }
     }
     return served;

@@ -34,6 +34,8 @@ bool COvSdlWindow::IsCloseRequested() const {
 
 void COvSdlWindow::SetCloseHandler(std::function<void(COvSdlWindow&)>) {}
 
+void COvSdlWindow::SetEventHandler(std::function<void(COvSdlWindow&, const COvWindowEvent&)>) {}
+
 std::uint64_t COvSdlWindow::GetNativeWindow() const {
     return 0;
 }

@@ -41,7 +41,8 @@ COvImageDraw::COvImageDraw()
       m_Center{0, 0},
       m_pCanvas(new (std::nothrow) CPxCanvas24(&m_ZImage)),
       m_BackColor{0, 0, 0},
-      m_nDrawMode(0) {}
+      m_nDrawMode(0),
+      m_bPlainBack(false) {}
 
 COvImageDraw::~COvImageDraw() = default;
 
@@ -95,6 +96,7 @@ bool COvImageDraw::IsBlack() const {
 }
 
 int COvImageDraw::FillBackColor() {
+    m_bPlainBack = false;
     if (IsBlack() && !(m_nBackFlags & OV_BACK_RELEASE_IMAGE) && m_BackImage.IsEmpty()) {
         m_BackScreen.FreeData();
         return 0;
@@ -111,6 +113,7 @@ int COvImageDraw::FillBackColor() {
     }
     FillRows(m_BackScreen.GetData(), m_BackScreen.GetWidth(), m_BackScreen.GetHeight(),
              m_BackScreen.GetLineBytes(), m_BackColor);
+    m_bPlainBack = true;
     return 0;
 }
 
@@ -124,6 +127,7 @@ int COvImageDraw::DrawBackImage(int width, int height) {
     }
     if (m_BackScreen.IsEmpty())
         return 0;
+    m_bPlainBack = false;
     CPxCanvas24 canvas(&m_BackScreen);
     const int w = m_BackImage.GetWidth();
     const int h = m_BackImage.GetHeight();
@@ -191,8 +195,13 @@ void COvImageDraw::ClearCanvas() {
         const std::size_t bytes = static_cast<std::size_t>(m_ZImage.GetLineBytes()) * height;
         // The composed background is used only when it matches the picture exactly; a
         // surface whose background could not be composed shows the plain colour.
-        if (!m_BackScreen.IsEmpty() && m_BackScreen.GetWidth() == width &&
+        // A plain colour is filled in rather than copied: half the memory traffic,
+        // and the clear is a good part of a canvas update.
+        if (m_bPlainBack && m_BackScreen.GetWidth() == width &&
             m_BackScreen.GetHeight() == height) {
+            FillRows(pixels, width, height, m_ZImage.GetLineBytes(), m_BackColor);
+        } else if (!m_BackScreen.IsEmpty() && m_BackScreen.GetWidth() == width &&
+                   m_BackScreen.GetHeight() == height) {
             std::memcpy(pixels, m_BackScreen.GetData(), bytes);
         } else if (IsBlack()) {
             std::memset(pixels, 0, bytes);

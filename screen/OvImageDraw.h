@@ -13,9 +13,9 @@
 
 // Owned by one screen and used from its thread only. The background (a colour,
 // optionally overlaid with a placed picture) is composed once per size or background
-// change into m_BackScreen; each canvas update starts with one block copy of it and
-// one fill of the depth buffer. The screen reads m_Size, m_Center and m_pCanvas and
-// writes m_BackColor directly.
+// change into m_BackScreen; each canvas update starts with one block copy of it (or a
+// fill, when it is the plain colour) and one fill of the depth buffer. The screen reads m_Size,
+// m_Center and m_pCanvas and writes m_BackColor directly.
 class COvImageDraw {
 public:
     // Size 0, no pictures; the canvas is made over m_ZImage (null when it cannot be).
@@ -61,6 +61,8 @@ public:
     CPxImageData24 m_BackImage;
     int m_nDrawMode;
     CPxImageData24 m_BackScreen;
+    // m_BackScreen holds the plain colour alone.
+    bool m_bPlainBack;
 
 private:
     void SetGeometry(int width, int height);

@@ -18,6 +18,8 @@ packages=(
     libsdl2-dev libx11-dev xvfb xauth
     # peers measured side by side in bench/
     libpixman-1-dev libcairo2-dev
+    # the orvane program: scene files, its command line, and X input for its window test
+    nlohmann-json3-dev libcli11-dev xdotool
 )
 
 missing=()

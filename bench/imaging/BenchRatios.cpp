@@ -44,3 +44,10 @@ int RunWithRatios(int argc, char** argv, const std::vector<BenchRatio>& ratios) 
     benchmark::Shutdown();
     return 0;
 }
+
+int RunInterleavedWithRatios(int argc, char** argv, const std::vector<BenchRatio>& ratios) {
+    std::vector<char*> args(argv, argv + argc);
+    char interleave[] = "--benchmark_enable_random_interleaving=true";
+    args.insert(args.begin() + 1, interleave);
+    return RunWithRatios(static_cast<int>(args.size()), args.data(), ratios);
+}

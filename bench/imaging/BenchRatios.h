@@ -20,5 +20,8 @@ struct BenchRatio {
 // (above 1: we are faster; CPU time of the fastest repetition) and whether it
 // meets its goal. Returns 0.
 int RunWithRatios(int argc, char** argv, const std::vector<BenchRatio>& ratios);
+// The same with the repetitions of all benchmarks interleaved at random, so that a busy
+// spell of a shared machine slows both sides of a ratio alike.
+int RunInterleavedWithRatios(int argc, char** argv, const std::vector<BenchRatio>& ratios);
 
 #endif
