@@ -2,6 +2,7 @@
 // scene puts them, labels with ink, arrows in their colour.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -155,6 +156,45 @@ TEST(RenderTest, ExampleShowsEachObjectWhereItsFilePutsIt) {
     EXPECT_EQ(CountNear(image, AppBox{290, 160, 40, 3}, Colour("#f4f1ea"), 0), 120);
     ExpectLabel(image, AppBox{30, 252, 240, 36}, Colour("#202020"), Colour("#ffffff"));
     ExpectLabel(image, AppBox{370, 252, 240, 36}, Colour("#202020"), Colour("#ffffff"));
+}
+
+// The same scene with its pictures named by URL, served by Python's own HTTP server,
+// renders the very pixels it renders from the files.
+TEST(RenderTest, PicturesNamedByUrlShowAsFromFiles) {
+    const QrTempDir dir;
+    const std::string examples = ORVANE_EXAMPLES_DIR;
+    const QrTestServer server(examples + "/gallery");
+    ASSERT_TRUE(server.IsRunning());
+    json scene = json::parse(std::ifstream(examples + "/diagram/scene.json"));
+    const std::string local = "../gallery/";
+    for (json& object : scene["objects"]) {
+        if (!object.contains("versions"))
+            continue;
+        for (json& version : object["versions"]) {
+            const std::string name = version["name"];
+            ASSERT_EQ(name.rfind(local, 0), 0u) << name;
+            version["name"] = server.Url(name.substr(local.size()));
+        }
+    }
+    const std::string byUrl = dir.Path() + "/scene.json";
+    std::ofstream(byUrl) << scene.dump(2);
+
+    AppProcess fromFiles, fromServer;
+    ASSERT_EQ(RunApp(fromFiles, {"render", examples + "/diagram/scene.json", "-o",
+                                 dir.Path() + "/files.png", "-q"}),
+              0)
+        << fromFiles.Err();
+    ASSERT_EQ(RunApp(fromServer, {"render", byUrl, "-o", dir.Path() + "/urls.png", "-q"}), 0)
+        << fromServer.Err();
+    const CPxImageData24 a = LoadPicture(dir.Path() + "/files.png");
+    const CPxImageData24 b = LoadPicture(dir.Path() + "/urls.png");
+    ASSERT_FALSE(a.IsEmpty());
+    ASSERT_EQ(a.GetWidth(), b.GetWidth());
+    ASSERT_EQ(a.GetHeight(), b.GetHeight());
+    int differing = 0;
+    for (int y = 0; y < a.GetHeight(); ++y)
+        differing += std::memcmp(a.GetScanLine(y), b.GetScanLine(y), 3 * a.GetWidth()) != 0;
+    EXPECT_EQ(differing, 0) << "rows that differ";
 }
 
 }  // namespace
