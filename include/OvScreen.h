@@ -145,7 +145,8 @@ public:
     // The surface's size and centre; (0, 0) before Init.
     const COvSize& GetSize() const;
     const CPx2DPoint& GetCenter() const;
-    // The surface's canvas; null before Init.
+    // The surface's canvas; null before Init. Whoever holds it may use the picture's
+    // depth buffer, so from then on every canvas update resets that buffer in full.
     CPxCanvas24* GetCanvas();
     // 1 when an object at camera depth z, centred at point, of the given size cannot
     // be seen on this screen; 0 when it may be.

@@ -42,7 +42,10 @@ COvImageDraw::COvImageDraw()
       m_pCanvas(new (std::nothrow) CPxCanvas24(&m_ZImage)),
       m_BackColor{0, 0, 0},
       m_nDrawMode(0),
-      m_bPlainBack(false) {}
+      m_bPlainBack(false),
+      m_bDepthNew(true),
+      m_bHandedOut(false),
+      m_nDepthResets(0) {}
 
 COvImageDraw::~COvImageDraw() = default;
 
@@ -56,6 +59,7 @@ void COvImageDraw::SetGeometry(int width, int height) {
 int COvImageDraw::Init(COvControl* control, int width, int height) {
     m_pControl = control;
     SetGeometry(width, height);
+    m_bDepthNew = true;
     const int code = m_ZImage.NewImage(width, height);
     if (code != 0) {
         SetGeometry(0, 0);
@@ -67,6 +71,7 @@ int COvImageDraw::Init(COvControl* control, int width, int height) {
 int COvImageDraw::ResizeScreen(int width, int height, const char* backImagePath) {
     m_BackScreen.FreeData();
     SetGeometry(width, height);
+    m_bDepthNew = true;
     if (m_ZImage.NewImage(width, height) != 0) {
         const long long bytes = static_cast<long long>(height) * m_nLineBytes;
         return ov::Report(m_pControl, "COvBackScreen", "ResizeScreen", OV_E_NOMEMORY, bytes,
@@ -209,7 +214,16 @@ void COvImageDraw::ClearCanvas() {
             FillRows(pixels, width, height, m_ZImage.GetLineBytes(), m_BackColor);
         }
     }
-    m_ZImage.Clear();
+    if ((m_bDepthNew || m_bHandedOut) && m_ZImage.GetBuffer().GetStart() != nullptr) {
+        m_ZImage.Clear();
+        ++m_nDepthResets;
+    }
+    m_bDepthNew = false;
+}
+
+CPxCanvas24* COvImageDraw::HandOutCanvas() {
+    m_bHandedOut = true;
+    return m_pCanvas.get();
 }
 
 int COvImageDraw::DrawImage(const RECT& area, HDC dc) {

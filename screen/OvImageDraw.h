@@ -14,8 +14,20 @@
 // Owned by one screen and used from its thread only. The background (a colour,
 // optionally overlaid with a placed picture) is composed once per size or background
 // change into m_BackScreen; each canvas update starts with one block copy of it (or a
-// fill, when it is the plain colour) and one fill of the depth buffer. The screen reads m_Size,
-// m_Center and m_pCanvas and writes m_BackColor directly.
+// fill, when it is the plain colour). The screen reads m_Size, m_Center and m_pCanvas and
+// writes m_BackColor directly.
+//
+// The depth buffer holds the farthest value everywhere at the start of every canvas
+// update, but is filled only when it may hold anything else. Nothing the library draws
+// (pictures, lines, triangles, frames) reads or writes it, so it can change only through
+// code outside the library, which reaches it through the canvas's picture. Hence:
+//   - a new buffer (Init, ResizeScreen) is filled at the next canvas update;
+//   - whoever hands the canvas (or the picture) to code outside the library takes it
+//     through HandOutCanvas, never m_pCanvas: that code may keep it and write at any
+//     time, so from then on every canvas update of this surface fills the buffer;
+//   - the library's own drawing uses m_pCanvas and costs no fill.
+// The screen hands the canvas out to callers of GetCanvas, to virtual objects of classes
+// other than the library's own, and to the hooks of a screen subclass.
 class COvImageDraw {
 public:
     // Size 0, no pictures; the canvas is made over m_ZImage (null when it cannot be).
@@ -44,8 +56,11 @@ public:
     // is the area the centred and tiled placements use). 0.
     int DrawBackImage(int width, int height);
     // Starts a canvas update: background into the picture, every depth entry to the
-    // farthest value.
+    // farthest value (filled only when it may differ, as above).
     void ClearCanvas();
+    // The canvas, for code outside the library: every later canvas update fills the
+    // depth buffer.
+    CPxCanvas24* HandOutCanvas();
     // Copies the picture (clipped to area and to the picture) to dc at (0, 0); a failed
     // copy is logged. Returns 0.
     int DrawImage(const RECT& area, HDC dc);
@@ -63,6 +78,12 @@ public:
     CPxImageData24 m_BackScreen;
     // m_BackScreen holds the plain colour alone.
     bool m_bPlainBack;
+    // The depth buffer is new since its last fill.
+    bool m_bDepthNew;
+    // The canvas has been handed outside the library: fill the depth buffer every time.
+    bool m_bHandedOut;
+    // Fills of the depth buffer by ClearCanvas.
+    long long m_nDepthResets;
 
 private:
     void SetGeometry(int width, int height);

@@ -3,6 +3,7 @@
 #include <climits>
 #include <mutex>
 #include <new>
+#include <typeinfo>
 #include <unordered_map>
 
 #include "OvCamera.h"
@@ -218,8 +219,11 @@ int COvScreen::UpdateCanvas() {
         ObjectMerge();
         ObjectSort();
     }
+    // A subclass's hooks may draw anything and keep the canvas; the plain screen's draw
+    // nothing.
+    CPxCanvas24* canvas = typeid(*this) == typeid(COvScreen) ? m_pDrawWindow->m_pCanvas.get()
+                                                             : m_pDrawWindow->HandOutCanvas();
     m_pDrawWindow->ClearCanvas();
-    CPxCanvas24* canvas = m_pDrawWindow->m_pCanvas.get();
     DrawBack(canvas);
     m_pControl->BeginDraw(m_nReadLevel);
 

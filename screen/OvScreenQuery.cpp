@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <typeinfo>
 
 #include "OvCamera.h"
 #include "OvScene.h"
@@ -21,6 +22,14 @@ const CPx2DPoint kNoPoint{0, 0};
 double DepthOf(const COvVirtualObject* object) {
     const double z = object->Get3DPoint().z;
     return std::isnan(z) ? std::numeric_limits<double>::infinity() : z;
+}
+
+// True for the library's own virtual objects, which draw pictures, lines, triangles and
+// frames only and never reach the depth buffer; a subclass may do anything.
+bool DrawsPixelsOnly(const COvVirtualObject& object) {
+    const std::type_info& type = typeid(object);
+    return type == typeid(COvVirtualImageObject) || type == typeid(COvVirtualTextObject) ||
+           type == typeid(COvVirtualLineObject) || type == typeid(COvVirtualObject);
 }
 
 }  // namespace
@@ -65,7 +74,7 @@ const CPx2DPoint& COvScreen::GetCenter() const {
 }
 
 CPxCanvas24* COvScreen::GetCanvas() {
-    return m_pDrawWindow ? m_pDrawWindow->m_pCanvas.get() : nullptr;
+    return m_pDrawWindow ? m_pDrawWindow->HandOutCanvas() : nullptr;
 }
 
 int COvScreen::ResizeScreen() {
@@ -172,7 +181,12 @@ CPx2DPoint COvScreen::TopLeftOf(const COvVirtualObject* object) {
 }
 
 int COvScreen::DrawObject(COvVirtualObject* object) {
-    return object->Draw(GetCanvas(), TopLeftOf(object));
+    CPxCanvas24* canvas = nullptr;
+    if (m_pDrawWindow != nullptr) {
+        canvas = DrawsPixelsOnly(*object) ? m_pDrawWindow->m_pCanvas.get()
+                                          : m_pDrawWindow->HandOutCanvas();
+    }
+    return object->Draw(canvas, TopLeftOf(object));
 }
 
 // ---------------------------------------------------------------------------

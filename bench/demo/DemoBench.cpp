@@ -25,11 +25,15 @@ using ovapp::Stage;
 
 constexpr int kWidth = 1920, kHeight = 1080;
 
-// The demo scene on a full-HD memory window, every picture in view loaded.
+// The demo scene on a full-HD memory window, every picture in view loaded, shown on a
+// plain library screen as a client shows it. (The stage's own screen times its drawing
+// through the hooks, and the hooks of a screen subclass may write the depth buffer, so its
+// canvas updates always reset it: Ours_SubclassScreen.)
 struct Demo {
     ovapp::SceneSpec scene;
     COvMemoryWindow window{kWidth, kHeight};
     Stage stage;
+    COvScreen screen;
     std::string failure;
 
     Demo() {
@@ -48,9 +52,25 @@ struct Demo {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (!stage.CheckLoading().Done() && std::chrono::steady_clock::now() < end)
             OvPumpMessages(20);
-        if (!stage.CheckLoading().Done())
+        if (!stage.CheckLoading().Done()) {
             failure = "the pictures did not load";
-        stage.Screen().Update();
+            return;
+        }
+        const char* picture =
+            scene.backgroundPicture.empty() ? nullptr : scene.backgroundPicture.c_str();
+        screen.Init(&stage.Control(), &window, scene.background, picture,
+                    static_cast<int>(scene.placement), 0);
+        screen.SetReadLevel(scene.loadingThreads);
+        Show(screen);
+        if (screen.GetUpdateInterval() != OV_SCREEN_SLOW_PERIOD)
+            failure = "the plain screen still waits for pictures";
+    }
+    ~Demo() { screen.Exit(); }
+
+    // Moves the camera onto `on` (off the other screen) and draws the frame once.
+    void Show(COvScreen& on) {
+        on.AddCamera(&stage.Camera());
+        on.Update();
     }
 };
 
@@ -59,17 +79,25 @@ Demo& TheDemo() {
     return demo;
 }
 
-void Ours_CanvasUpdate(benchmark::State& state) {
+void CanvasUpdates(benchmark::State& state, COvScreen& screen) {
     Demo& demo = TheDemo();
     if (!demo.failure.empty()) {
         state.SkipWithError(demo.failure.c_str());
         return;
     }
+    demo.Show(screen);
     for (auto _ : state) {
-        demo.stage.Screen().UpdateCanvas();
-        benchmark::DoNotOptimize(demo.stage.Screen().GetCanvas());
+        screen.UpdateCanvas();
         benchmark::ClobberMemory();
     }
+}
+
+void Ours_CanvasUpdate(benchmark::State& state) {
+    CanvasUpdates(state, TheDemo().screen);
+}
+
+void Ours_SubclassScreen(benchmark::State& state) {
+    CanvasUpdates(state, TheDemo().stage.Screen());
 }
 
 // What cairo draws, farthest first as the screen does.
@@ -108,7 +136,7 @@ std::vector<Sprite> Sprites(Demo& demo) {
         virtuals[v->GetObject()] = v;
     }
     std::vector<Sprite> sprites;
-    ovapp::TimedScreen& screen = demo.stage.Screen();
+    COvScreen& screen = demo.screen;
     for (int i = 0; i < screen.GetDisplayedObjectCount(); ++i) {
         COvObject* object = nullptr;
         CPx2DPoint topLeft{};
@@ -202,6 +230,7 @@ void Cairo_SameFrame(benchmark::State& state) {
         state.SkipWithError(demo.failure.c_str());
         return;
     }
+    demo.Show(demo.screen);
     const std::vector<Sprite> sprites = Sprites(demo);
     cairo_surface_t* target = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight);
     cairo_t* cr = cairo_create(target);
@@ -227,6 +256,7 @@ void Cairo_SameFrame(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(Ours_CanvasUpdate)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(Ours_SubclassScreen)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(Cairo_SameFrame)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
 int main(int argc, char** argv) {

@@ -70,7 +70,10 @@ TEST(ImageDraw, FrameStartLaysTheBackgroundAndResetsDepth) {
     EXPECT_EQ(surface.FillBackColor(), 0);
     EXPECT_TRUE(surface.m_BackScreen.IsEmpty());
     std::memset(surface.m_ZImage.GetData(), 0x5A, 5u * surface.m_nLineBytes);
-    float* depth = surface.m_ZImage.GetBuffer().GetStart();
+    // The depth buffer as code outside the library reaches it: through the canvas.
+    auto* picture = dynamic_cast<CPxZImageData24*>(surface.HandOutCanvas()->GetImage());
+    ASSERT_NE(picture, nullptr);
+    float* depth = picture->GetBuffer().GetStart();
     ASSERT_NE(depth, nullptr);
     for (int i = 0; i < 35; ++i)
         depth[i] = 1.0f;

@@ -3,8 +3,10 @@
 // 2000 / 300 pixels, truncated toward zero).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "ScreenFixture.h"
 
@@ -144,4 +146,127 @@ TEST(ScreenRender, ResizedWindowIsFoundAtTheNextRedraw) {
                                              {299, 149, kGrey}}))
         << "after";
     std::remove(path.c_str());
+}
+
+// ---------------------------------------------------------------------------
+// The depth buffer at the start of each canvas update
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// Code outside the library that keeps a depth buffer of its own drawing: it notes
+// whether the buffer was reset (every entry the farthest value), then writes into it.
+struct DepthUser {
+    std::vector<bool> foundFar;
+    void Use(CPxCanvas24* canvas) {
+        auto* image = dynamic_cast<CPxZImageData24*>(canvas->GetImage());
+        float* start = image ? image->GetBuffer().GetStart() : nullptr;
+        ASSERT_NE(start, nullptr);
+        foundFar.push_back(std::all_of(start, start + image->GetWidth() * image->GetHeight(),
+                                       [](float z) { return z == PX_DEPTH_FAR; }));
+        start[7] = 1.0f;
+    }
+};
+
+class DepthVirtual final : public COvVirtualObject {
+public:
+    explicit DepthVirtual(DepthUser& user) : m_User(user) {}
+    int Draw(CPxCanvas24* canvas, CPx2DPoint) override {
+        m_User.Use(canvas);
+        return 0;
+    }
+
+private:
+    DepthUser& m_User;
+};
+
+class DepthObject final : public COvObject {
+public:
+    explicit DepthObject(COvControl& control) {
+        Init(&control, 1, OV_3DPOINT(0, 0, 0), OV_SIZE3D(3, 3), 0, 1, nullptr, COvFrameStyle{});
+    }
+    COvVirtualObject* MakeVirtualObject() override { return new DepthVirtual(user); }
+    DepthUser user;
+};
+
+class DepthHookScreen final : public COvScreen {
+public:
+    DepthUser user;
+
+protected:
+    int DrawFront(CPxCanvas24* canvas) override {
+        user.Use(canvas);
+        return 0;
+    }
+};
+
+}  // namespace
+
+TEST(ScreenDepth, WritesFromOutsideTheLibraryAreResetAtTheNextUpdate) {
+    const std::vector<bool> threeFar(3, true);
+    {
+        SCOPED_TRACE("a client's virtual object");
+        BasicStage<COvScreen> stage(64, 48);
+        DepthObject object(stage.log.control);
+        stage.scene.AddObject(&object);
+        stage.scene.Update();
+        for (int i = 0; i < 2; ++i)
+            stage.screen.UpdateCanvas();
+        EXPECT_EQ(object.user.foundFar, threeFar);
+    }
+    {
+        SCOPED_TRACE("a screen subclass's hooks");
+        BasicStage<DepthHookScreen> stage(64, 48);
+        stage.screen.user.foundFar.clear();
+        for (int i = 0; i < 3; ++i)
+            stage.screen.UpdateCanvas();
+        EXPECT_EQ(stage.screen.user.foundFar, threeFar);
+    }
+    {
+        SCOPED_TRACE("a caller of GetCanvas, writing between updates");
+        BasicStage<COvScreen> stage(64, 48);
+        DepthUser user;
+        for (int i = 0; i < 3; ++i) {
+            stage.screen.UpdateCanvas();
+            user.Use(stage.screen.GetCanvas());
+        }
+        EXPECT_EQ(user.foundFar, threeFar);
+    }
+}
+
+TEST(ScreenDepth, TheLibrarysOwnFramesLeaveItResetWithoutAFill) {
+    BasicStage<COvScreen> stage(64, 48, kGrey);
+    // A line, and a picture that is not there: drawn as its placeholder outline.
+    COvLineObject line;
+    line.Init(&stage.log.control, OV_3DPOINT(-3, 0, 0), OV_3DPOINT(3, 0, 0),
+              COvLineStyle{3, kGreen, 1, 1, 0}, 0, 1, nullptr);
+    COvImageObject missing;
+    missing.Init(&stage.log.control, "no such picture.png", OV_3DPOINT(0, 3, 0), OV_SIZE3D(2, 2),
+                 COvSize{10, 10}, 0, 1, nullptr, nullptr, COvFrameStyle{0, 1, kBlue}, 0, 0);
+    stage.scene.AddObject(&line);
+    stage.scene.AddObject(&missing);
+    stage.scene.Update();
+    const COvImageDraw& surface = *SurfaceOf(stage.screen);
+    // The new buffer was filled once; the library's own drawing needs no more fills.
+    EXPECT_EQ(surface.m_nDepthResets, 1);
+    for (int i = 0; i < 3; ++i)
+        stage.screen.Update();
+    EXPECT_EQ(surface.m_nDepthResets, 1);
+    EXPECT_TRUE(OvPixelsAre(stage.Pixels(), {{32, 24, kGreen}, {0, 0, kGrey}}));
+
+    // A new size brings a new buffer: filled once more.
+    ASSERT_EQ(stage.window.Resize(80, 60), 0);
+    ASSERT_EQ(stage.screen.ReDraw(), 0);
+    stage.screen.UpdateCanvas();
+    EXPECT_EQ(surface.m_nDepthResets, 2);
+
+    // Handed out, the canvas may be written at any time: every update fills.
+    DepthUser user;
+    user.Use(stage.screen.GetCanvas());
+    EXPECT_EQ(user.foundFar, std::vector<bool>{true});
+    stage.screen.UpdateCanvas();
+    stage.screen.UpdateCanvas();
+    EXPECT_EQ(surface.m_nDepthResets, 4);
+    stage.scene.RemoveObject(&line);
+    stage.scene.RemoveObject(&missing);
 }
