@@ -78,7 +78,7 @@ std::string Hex(const CPxRGB& c) {
 
 nlohmann::json Layout(Stage& stage) {
     nlohmann::json objects = nlohmann::json::array();
-    TimedScreen& screen = stage.Screen();
+    COvScreen& screen = stage.Screen();
     for (int i = 0; i < screen.GetDisplayedObjectCount(); ++i) {
         COvObject* object = nullptr;
         CPx2DPoint pos{};
@@ -197,13 +197,8 @@ int RunRender(const SceneOptions& options, const RenderOptions& render) {
                         scene.height, Seconds(Clock::now() - start));
         else
             std::printf("wrote %d frames in %.2f s\n", frames, Seconds(Clock::now() - start));
-        const std::vector<double>& draws = stage.Screen().DrawTimes();
         std::printf("frame time with every picture loaded: median %.1f ms, last %.1f ms\n",
                     Median(frameTimes), frameTimes.back());
-        std::printf(
-            "canvas updates: %zu, drawing the objects took median %.1f ms, at most %.1f ms\n",
-            draws.size(), Median(draws),
-            draws.empty() ? 0.0 : *std::max_element(draws.begin(), draws.end()));
         std::printf("cache: %d picture versions, %.1f MB in memory (budget %u MB)\n",
                     cache.versions, Megabytes(cache.bytes), scene.budgetMB);
         std::printf("peak memory: %.1f MB\n", PeakMegabytes());

@@ -22,22 +22,6 @@ bool IsImage(const COvObject* object) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// TimedScreen
-// ---------------------------------------------------------------------------
-
-int TimedScreen::DrawBack(CPxCanvas24*) {
-    m_Start = std::chrono::steady_clock::now();
-    return 0;
-}
-
-int TimedScreen::DrawFront(CPxCanvas24*) {
-    const std::chrono::duration<double, std::milli> took =
-        std::chrono::steady_clock::now() - m_Start;
-    m_DrawTimes.push_back(took.count());
-    return 0;
-}
-
-// ---------------------------------------------------------------------------
 // Building
 // ---------------------------------------------------------------------------
 
@@ -85,7 +69,7 @@ std::string Stage::Build(const SceneSpec& scene, const CameraSpec& camera, HWND 
             return message;
     }
 
-    m_pScreen = std::make_unique<TimedScreen>();
+    m_pScreen = std::make_unique<COvScreen>();
     const int screen =
         m_pScreen->Init(&m_Control, window, scene.background,
                         scene.backgroundPicture.empty() ? nullptr : scene.backgroundPicture.c_str(),

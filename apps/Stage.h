@@ -14,22 +14,6 @@
 
 namespace ovapp {
 
-// A screen that times how long drawing its objects takes at every canvas update,
-// through the hooks that run before the first and after the last object.
-class TimedScreen : public COvScreen {
-public:
-    // Milliseconds spent drawing the objects, one entry per canvas update.
-    const std::vector<double>& DrawTimes() const { return m_DrawTimes; }
-
-protected:
-    int DrawBack(CPxCanvas24* canvas) override;
-    int DrawFront(CPxCanvas24* canvas) override;
-
-private:
-    std::chrono::steady_clock::time_point m_Start;
-    std::vector<double> m_DrawTimes;
-};
-
 // Where the pictures of the objects in view stand.
 struct Loading {
     int inView = 0;       // pictures and labels shown by the camera
@@ -62,7 +46,7 @@ public:
     COvControl& Control() { return m_Control; }
     COvScene& Scene() { return *m_pScene; }
     COvCamera& Camera() { return *m_pCamera; }
-    TimedScreen& Screen() { return *m_pScreen; }
+    COvScreen& Screen() { return *m_pScreen; }
     // The file's description of a library object of this stage, or null.
     static const ObjectSpec* SpecOf(const COvObject* object);
 
@@ -79,7 +63,7 @@ private:
     std::unique_ptr<COvScene> m_pScene;
     std::unique_ptr<COvCamera> m_pCamera;
     std::vector<std::unique_ptr<COvObject>> m_Objects;
-    std::unique_ptr<TimedScreen> m_pScreen;
+    std::unique_ptr<COvScreen> m_pScreen;
 };
 
 }  // namespace ovapp

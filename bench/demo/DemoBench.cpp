@@ -26,9 +26,7 @@ using ovapp::Stage;
 constexpr int kWidth = 1920, kHeight = 1080;
 
 // The demo scene on a full-HD memory window, every picture in view loaded, shown on a
-// plain library screen as a client shows it. (The stage's own screen times its drawing
-// through the hooks, and the hooks of a screen subclass may write the depth buffer, so its
-// canvas updates always reset it: Ours_SubclassScreen.)
+// plain library screen of its own, as a client shows it.
 struct Demo {
     ovapp::SceneSpec scene;
     COvMemoryWindow window{kWidth, kHeight};
@@ -94,10 +92,6 @@ void CanvasUpdates(benchmark::State& state, COvScreen& screen) {
 
 void Ours_CanvasUpdate(benchmark::State& state) {
     CanvasUpdates(state, TheDemo().screen);
-}
-
-void Ours_SubclassScreen(benchmark::State& state) {
-    CanvasUpdates(state, TheDemo().stage.Screen());
 }
 
 // What cairo draws, farthest first as the screen does.
@@ -256,7 +250,6 @@ void Cairo_SameFrame(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(Ours_CanvasUpdate)->Unit(benchmark::kMillisecond)->Repetitions(5);
-BENCHMARK(Ours_SubclassScreen)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(Cairo_SameFrame)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
 int main(int argc, char** argv) {
