@@ -100,11 +100,6 @@ void COvPixelPool::SetLimit(std::size_t bytes) {
     TrimTo(bytes);
 }
 
-void COvPixelPool::Clear() {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    TrimTo(0);
-}
-
 COvPixelPool::Stats COvPixelPool::GetStats() const {
     std::lock_guard<std::mutex> guard(m_Lock);
     return m_Stats;

@@ -51,10 +51,9 @@ public:
     // owner holds on); gives it back to the system otherwise.
     void FreeMemory(void* memory) override;
 
-    // The most the idle blocks may hold, in bytes; idle blocks past it are given back.
+    // The most the idle blocks may hold, in bytes; idle blocks past it are given back
+    // (all of them for 0).
     void SetLimit(std::size_t bytes);
-    // Gives every idle block back to the system.
-    void Clear();
     Stats GetStats() const;
 
 private:
