@@ -71,8 +71,8 @@ public:
     // when there was no memory for a pool (the heap is used then).
     COvPixelPool* GetPixelPool() const { return m_pPixelPool.get(); }
     // Cancels every request (waiters released), empties the cache and the pixel pool
-    // and waits for every loading thread to end. Does not wait for queued loads, only for the ones
-    // in flight. Safe to repeat.
+    // and waits for every loading thread to end. Does not wait for queued loads, only
+    // for the ones in flight. Safe to repeat.
     void Shutdown();
 
     COvControl* m_pControl;
