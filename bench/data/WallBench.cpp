@@ -7,10 +7,12 @@
 //
 // BM_Wall_Budgeted400 reports ratio_* (the peer's time over ours: 1.0 is the
 // decoder's speed) with its spread over the iterations, the same from the CPU time
-// used (cpu_ratio_*, less shaken by other programs on the machine), the peak memory
-// the run added beside the bound it must stay under, and where the time went besides
-// decoding: the kernel (sys_ms, mostly faulting in fresh memory), the client's thread
-// (polling and trimming) and the page faults.
+// used (cpu_ratio_*, less shaken by other programs on the machine; cpus_* tell how
+// much of the machine each side had), both again for the 300 pictures after the cache
+// has filled its budget (full_cache_*: every load then evicts a picture), the peak
+// memory the run added beside the bound it must stay under, and where the time went
+// besides decoding: the kernel (sys_ms, mostly backing the budget's fresh memory), the
+// client's thread (polling and trimming) and the page faults (getrusage's count).
 //
 // BM_Wall_Breakdown runs the steps of one load alone, each on 2 threads over the same
 // files: wall ms per picture (_ms), CPU ms per picture (_cpu_ms) and minor faults per
@@ -77,6 +79,8 @@ double PeerReusedBuffers(const std::vector<std::string>& paths) {
 struct WallRun {
     double seconds = 0;      // the run, without Exit, which emptying the cache makes slow
     double cpu = 0;          // CPU time of the process over the same span
+    double fullAfter = 0;    // when the cache had filled its budget
+    double cpuFull = 0;      // CPU time until then
     double clientCpu = 0;    // the client's thread, all of it
     double pollSeconds = 0;  // in GetData calls that found the picture still loading
     double trimSeconds = 0;  // in EndDraw
@@ -138,7 +142,10 @@ WallRun RunWall(const std::vector<std::string>& paths, unsigned int budget) {
             const long long cached = mm->m_Cache.GetStats().bytes / 1024;
             run.peakCachedKb = std::max(run.peakCachedKb, cached);
             outstanding.erase(outstanding.begin() + static_cast<std::ptrdiff_t>(k));
-            ++arrived;
+            if (++arrived == kBudgetPictures) {
+                run.fullAfter = Seconds(start);
+                run.cpuFull = bench::ProcessCpuSeconds() - processCpuStart;
+            }
             any = true;
         }
         if (!any)
@@ -167,6 +174,12 @@ void BM_Wall_Budgeted400(benchmark::State& state) {
     std::vector<double> ratios;
     // The same from the CPU time the process used: less shaken by other programs.
     std::vector<double> cpuRatios;
+    std::vector<double> fullRatios;
+    std::vector<double> fullCpuRatios;
+    // How many of the machine's processors each side had on average: the two ratios
+    // part where the machine's other work lets one side run more of the time.
+    double cpusPeer = 0;
+    double cpusOurs = 0;
     WallRun sum;
     long long peakKb = 0;
     bool peerFirst = true;
@@ -193,7 +206,14 @@ void BM_Wall_Budgeted400(benchmark::State& state) {
         }
         state.SetIterationTime(run.seconds);
         ratios.push_back(peer / run.seconds);
+        // Once the cache is full every picture evicts one: the pictures after that,
+        // beside the peer's time for as many.
+        const double fullShare = static_cast<double>(kWall - kBudgetPictures) / kWall;
+        fullRatios.push_back(peer * fullShare / (run.seconds - run.fullAfter));
+        fullCpuRatios.push_back(peerCpu * fullShare / (run.cpu - run.cpuFull));
         cpuRatios.push_back(peerCpu / ourCpu);
+        cpusPeer += peerCpu / peer;
+        cpusOurs += ourCpu / run.seconds;
         sum.clientCpu += run.clientCpu;
         sum.pollSeconds += run.pollSeconds;
         sum.trimSeconds += run.trimSeconds;
@@ -216,6 +236,16 @@ void BM_Wall_Budgeted400(benchmark::State& state) {
     state.counters["cpu_ratio_low"] = cpuSpread.low;
     state.counters["cpu_ratio_mid"] = cpuSpread.mid;
     state.counters["cpu_ratio_high"] = cpuSpread.high;
+    const bench::Spread full = bench::SpreadOf(fullRatios);
+    state.counters["full_cache_ratio_low"] = full.low;
+    state.counters["full_cache_ratio_mid"] = full.mid;
+    state.counters["full_cache_ratio_high"] = full.high;
+    const bench::Spread fullCpu = bench::SpreadOf(fullCpuRatios);
+    state.counters["full_cache_cpu_ratio_low"] = fullCpu.low;
+    state.counters["full_cache_cpu_ratio_mid"] = fullCpu.mid;
+    state.counters["full_cache_cpu_ratio_high"] = fullCpu.high;
+    state.counters["cpus_peer"] = cpusPeer / n;
+    state.counters["cpus_ours"] = cpusOurs / n;
     const double pictures = n * kWall;
     state.counters["client_cpu_ms_per_pic"] = 1e3 * sum.clientCpu / pictures;
     state.counters["poll_ms_per_pic"] = 1e3 * sum.pollSeconds / pictures;
