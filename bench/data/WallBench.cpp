@@ -168,6 +168,15 @@ WallRun RunWall(const std::vector<std::string>& paths, unsigned int budget) {
     return run;
 }
 
+// Counters <name>_low, _mid and _high: the spread of the samples.
+void PutSpread(benchmark::State& state, const std::string& name,
+               const std::vector<double>& samples) {
+    const bench::Spread spread = bench::SpreadOf(samples);
+    state.counters[name + "_low"] = spread.low;
+    state.counters[name + "_mid"] = spread.mid;
+    state.counters[name + "_high"] = spread.high;
+}
+
 void BM_Wall_Budgeted400(benchmark::State& state) {
     const auto& paths = bench::Pictures(kWall);
     const auto budget = static_cast<unsigned int>(kBudgetPictures * bench::kPictureBytes);
@@ -228,22 +237,10 @@ void BM_Wall_Budgeted400(benchmark::State& state) {
     const double n = static_cast<double>(ratios.size());
     if (n == 0)
         return;
-    const bench::Spread spread = bench::SpreadOf(ratios);
-    state.counters["ratio_low"] = spread.low;
-    state.counters["ratio_mid"] = spread.mid;
-    state.counters["ratio_high"] = spread.high;
-    const bench::Spread cpuSpread = bench::SpreadOf(cpuRatios);
-    state.counters["cpu_ratio_low"] = cpuSpread.low;
-    state.counters["cpu_ratio_mid"] = cpuSpread.mid;
-    state.counters["cpu_ratio_high"] = cpuSpread.high;
-    const bench::Spread full = bench::SpreadOf(fullRatios);
-    state.counters["full_cache_ratio_low"] = full.low;
-    state.counters["full_cache_ratio_mid"] = full.mid;
-    state.counters["full_cache_ratio_high"] = full.high;
-    const bench::Spread fullCpu = bench::SpreadOf(fullCpuRatios);
-    state.counters["full_cache_cpu_ratio_low"] = fullCpu.low;
-    state.counters["full_cache_cpu_ratio_mid"] = fullCpu.mid;
-    state.counters["full_cache_cpu_ratio_high"] = fullCpu.high;
+    PutSpread(state, "ratio", ratios);
+    PutSpread(state, "cpu_ratio", cpuRatios);
+    PutSpread(state, "full_cache_ratio", fullRatios);
+    PutSpread(state, "full_cache_cpu_ratio", fullCpuRatios);
     state.counters["cpus_peer"] = cpusPeer / n;
     state.counters["cpus_ours"] = cpusOurs / n;
     const double pictures = n * kWall;
