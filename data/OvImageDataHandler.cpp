@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <memory>
 
+#include "OvControl.h"
 #include "OvData.h"
 #include "Pixmere.h"
+#include "data/OvMemManager.h"
 
 void COvImageDataHandler::Free() {
     delete this;
@@ -20,7 +22,10 @@ void COvImageDataHandler::FreeData(void** data) {
 void* COvImageDataHandler::CreateData(CQrReadStream* stream, int* size) {
     if (stream == nullptr)
         return nullptr;
-    auto image = std::make_unique<CPxImageData24>();
+    // Pixels come from the data layer's pool, which recycles those of evicted pictures.
+    COvMemManager* manager = m_pControl != nullptr ? m_pControl->m_pMemManager : nullptr;
+    auto image =
+        std::make_unique<CPxImageData24>(manager != nullptr ? manager->GetPixelPool() : nullptr);
     if (image->LoadImageA(stream, nullptr, 0) < 0)
         return nullptr;
     // The pixel limit keeps this far below the int range; clamp anyway so that a

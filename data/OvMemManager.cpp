@@ -9,6 +9,9 @@ constexpr int kLoadNow = 2;
 constexpr int kReady = 0;
 // The awaited datum is not in the cache after the wait: claim it again.
 constexpr int kRetry = -3;
+// The pixel pool keeps at most this share of the budget: enough for the few
+// pictures that change hands between an eviction and the next load.
+constexpr unsigned int kPoolShareOfBudget = 8;
 
 }  // namespace
 
@@ -16,7 +19,8 @@ constexpr int kRetry = -3;
 // Life cycle
 // ---------------------------------------------------------------------------
 
-COvMemManager::COvMemManager() : m_pControl(nullptr), m_nReserved(16) {}
+COvMemManager::COvMemManager()
+    : m_pControl(nullptr), m_nReserved(16), m_pPixelPool(COvPixelPool::Create()) {}
 
 COvMemManager::~COvMemManager() {
     // NOTE: the records must be freed while their handlers still exist, and no worker
@@ -37,12 +41,17 @@ int COvMemManager::Init(COvControl* control, unsigned int maxMem, int reserved) 
         COvLoadingContext{control, &m_StreamCreators, &m_DataManager, &m_Cache, &m_LoadingCue});
     m_LoadingCue.RemoveAll();
     m_Cache.RemoveAll();
+    LimitPool();
     m_nReserved = reserved;
     return 0;
 }
 
 void COvMemManager::Shutdown() {
     m_LoadingCue.RemoveAll();
+    // The pictures dropped now go straight back to the system: nothing is loaded
+    // after this.
+    if (m_pPixelPool)
+        m_pPixelPool->SetLimit(0);
     m_Cache.RemoveAll();
     // Creators whose streams wait on the outside (a stalled server) end those waits,
     // so that the wait below is not theirs.
@@ -171,7 +180,11 @@ void COvMemManager::Delete(COvDataInfo* info) {
 
 void COvMemManager::DeleteAll() {
     m_LoadingCue.RemoveAll();
+    // The emptied cache gives its memory back to the system, not to the pool.
+    if (m_pPixelPool)
+        m_pPixelPool->SetLimit(0);
     m_Cache.RemoveAll();
+    LimitPool();
 }
 
 // ---------------------------------------------------------------------------
@@ -180,6 +193,12 @@ void COvMemManager::DeleteAll() {
 
 void COvMemManager::SetMaxMem(unsigned int maxMem) {
     m_Cache.SetMaxMem(maxMem);
+    LimitPool();
+}
+
+void COvMemManager::LimitPool() {
+    if (m_pPixelPool)
+        m_pPixelPool->SetLimit(m_Cache.GetMaxMem() / kPoolShareOfBudget);
 }
 
 unsigned int COvMemManager::GetMaxMem() const {

@@ -12,6 +12,7 @@
 #include "data/OvLoadingCue.h"
 #include "data/OvLoadingThread.h"
 #include "data/OvMemCache.h"
+#include "data/OvPixelPool.h"
 #include "data/OvStreamCreatorList.h"
 
 class COvControl;
@@ -48,9 +49,10 @@ public:
     // Cancels the pending load of info (waiters woken), then drops it from the cache;
     // info's identity number becomes 0.
     void Delete(COvDataInfo* info);
-    // Cancels every pending load, then empties the cache.
+    // Cancels every pending load, then empties the cache and the pixel pool.
     void DeleteAll();
-    // The budget in bytes (0: no limit); values with the top bit set are ignored.
+    // The budget in bytes (0: no limit); values with the top bit set are ignored. The
+    // pixel pool may keep up to an eighth of it besides (none without a budget).
     void SetMaxMem(unsigned int maxMem);
     unsigned int GetMaxMem() const;
     // True when the cache went over budget at least 2000 ms after its last trim.
@@ -65,14 +67,19 @@ public:
     // Registers handler for type (taken over), freeing the one it replaces.
     void AddDataHandler(int type, COvDataHandler* handler);
     bool IsDataHandlerAvailable(int type);
-    // Cancels every request (waiters released), empties the cache and waits for
-    // every loading thread to end. Does not wait for queued loads, only for the ones
-    // in flight. Safe to repeat.
+    // Where the image handler takes the pixel memory of the pictures it decodes; null
+    // when there was no memory for a pool (the heap is used then).
+    COvPixelPool* GetPixelPool() const { return m_pPixelPool.get(); }
+    // Cancels every request (waiters released), empties the cache and the pixel pool
+    // and waits for every loading thread to end. Does not wait for queued loads, only
+    // for the ones in flight. Safe to repeat.
     void Shutdown();
 
     COvControl* m_pControl;
     int m_nReserved;
     COvMemCache m_Cache;
+    // Lives on after the manager while pictures it supplied are still held.
+    COvPixelPool::Handle m_pPixelPool;
     COvStreamCreatorList m_StreamCreators;
     COvDataManager m_DataManager;
     COvLoadingCue m_LoadingCue;
@@ -92,6 +99,8 @@ private:
     COvMemData* MakeData(COvDataInfo& info);
     // Hands out the substitute (or null) when the datum itself is not usable.
     int Substitute(COvMemData** out, CPtrList* substitutes, int code);
+    // Sets the pool's limit from the cache's budget.
+    void LimitPool();
 };
 
 #endif

@@ -1,5 +1,6 @@
-// The clock, MulDiv and temporary files.
+// The clock, MulDiv, temporary files, thread priority and memory hints.
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -7,11 +8,13 @@
 
 #include <chrono>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "OvPlatform.h"
+#include "platform/OvMemoryHint.h"
 #include "platform/OvThreadPriority.h"
 #include "platform/OvTimerClock.h"
 
@@ -89,4 +92,22 @@ void OvLowerCurrentThreadPriority(int steps) {
     const auto tid = static_cast<id_t>(syscall(SYS_gettid));
     const int current = getpriority(PRIO_PROCESS, tid);
     (void)setpriority(PRIO_PROCESS, tid, current + steps);
+}
+
+void OvPrefaultForWrite(void* memory, std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+    constexpr int kPopulateWrite = MADV_POPULATE_WRITE;
+#else
+    constexpr int kPopulateWrite = 23;  // Linux 5.14 on; older kernels refuse it
+#endif
+    if (memory == nullptr)
+        return;
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<std::uintptr_t>(memory);
+    const std::uintptr_t first = (start + page - 1) / page * page;
+    const std::uintptr_t end = (start + bytes) / page * page;
+    if (end <= first)
+        return;
+    // A hint only: where the system refuses, the pages are faulted in as written.
+    (void)madvise(reinterpret_cast<void*>(first), end - first, kPopulateWrite);
 }

@@ -6,16 +6,9 @@
 //     "ratio" counter of the first is its throughput over the peer's);
 //   - Exit with 1000 requests queued beside the one load in flight it must wait for.
 #include <benchmark/benchmark.h>
-#include <jpeglib.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,9 +16,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "BenchPictures.h"
 #include "OvControl.h"
 #include "OvData.h"
-#include "OvJpegSample.h"
 #include "Pixmere.h"
 #include "Quorra.h"
 #include "data/OvMemManager.h"
@@ -33,26 +26,12 @@
 namespace {
 
 constexpr int kPictures = 200;
-constexpr int kWidth = 1024;
-constexpr int kHeight = 768;
-
-// ---------------------------------------------------------------------------
-// Test pictures, written once per run
-// ---------------------------------------------------------------------------
+using bench::DecodeBare;
+using bench::OnTwoThreads;
+using bench::Pixels;
 
 const std::vector<std::string>& Pictures() {
-    static const std::vector<std::string> paths = [] {
-        std::vector<std::string> made;
-        const char* tmp = std::getenv("TMPDIR");
-        const std::string dir = std::string(tmp != nullptr ? tmp : "/tmp") + "/";
-        for (int i = 0; i < kPictures; ++i) {
-            made.push_back(dir + "ov_bench_data_" + std::to_string(i) + ".jpg");
-            if (!OvWriteFile(made.back().c_str(), OvMakePhotoJpeg(kWidth, kHeight, i, 85)))
-                std::fprintf(stderr, "cannot write %s\n", made.back().c_str());
-        }
-        return made;
-    }();
-    return paths;
+    return bench::Pictures(kPictures);
 }
 
 // ---------------------------------------------------------------------------
@@ -117,66 +96,24 @@ BENCHMARK(BM_HitPath_PeerMapUnderMutex);
 // Loading pictures
 // ---------------------------------------------------------------------------
 
-// Decoded pixels without a zero-fill first: the decoder writes every byte.
-struct Pixels {
-    std::unique_ptr<unsigned char[]> data;
-    std::size_t size = 0;
-};
-
-void DecodeBare(const std::string& path, Pixels& pixels) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
-    jpeg_decompress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_decompress(&c);
-    jpeg_mem_src(&c, bytes.data(), static_cast<unsigned long>(bytes.size()));
-    jpeg_read_header(&c, TRUE);
-    c.out_color_space = JCS_EXT_BGR;
-    jpeg_start_decompress(&c);
-    const std::size_t size = static_cast<std::size_t>(c.output_width) * c.output_height * 3;
-    if (pixels.size != size) {
-        pixels.data.reset(new unsigned char[size]);
-        pixels.size = size;
-    }
-    while (c.output_scanline < c.output_height) {
-        JSAMPROW row =
-            pixels.data.get() + static_cast<std::size_t>(c.output_scanline) * c.output_width * 3;
-        jpeg_read_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_decompress(&c);
-    jpeg_destroy_decompress(&c);
-}
-
-// Runs work on 2 threads at the loading threads' priority, so that the peers and
-// the data layer meet on equal terms on a busy machine; returns the seconds taken.
-template <class Work>
-double OnTwoThreads(Work work) {
-    const auto start = std::chrono::steady_clock::now();
-    auto run = [&] {
-        const auto tid = static_cast<id_t>(syscall(SYS_gettid));
-        (void)setpriority(PRIO_PROCESS, tid, getpriority(PRIO_PROCESS, tid) + 5);
-        work();
-    };
-    std::thread a(run), b(run);
-    a.join();
-    b.join();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 // The bare peer on 2 threads. keepAll: every picture gets memory of its own and is
 // kept, as any loader that hands pictures out must (and as the cache does); otherwise
 // each thread decodes into one reused buffer, the decoder's own limit.
-double DecodeAllBare(bool keepAll) {
+// *cpu, when given, receives the CPU time the process spent meanwhile (without
+// freeing the kept pictures, as the data layer's figure is taken before Exit).
+double DecodeAllBare(bool keepAll, double* cpu = nullptr) {
     const auto& paths = Pictures();
     std::vector<Pixels> kept(keepAll ? kPictures : 0);
     std::atomic<int> next{0};
-    return OnTwoThreads([&] {
+    const double cpuBefore = bench::ProcessCpuSeconds();
+    const double seconds = OnTwoThreads([&] {
         Pixels pixels;
         for (int i; (i = next.fetch_add(1)) < kPictures;)
             DecodeBare(paths[i], keepAll ? kept[i] : pixels);
     });
+    if (cpu != nullptr)
+        *cpu += bench::ProcessCpuSeconds() - cpuBefore;
+    return seconds;
 }
 
 void BM_LoadJpeg_PeerBareLibjpeg2Threads(benchmark::State& state) {
@@ -227,17 +164,21 @@ void BM_LoadJpeg_GetData2Workers(benchmark::State& state) {
     double ours = 0;
     double peer = 0;
     double reusedBufferPeer = 0;
+    // The same from the CPU time the process used: less shaken by other programs.
+    double ourCpu = 0;
+    double peerCpu = 0;
     for (auto _ : state) {
         // The peer runs in every iteration too, so that the ratio compares runs made
         // under the same load of the machine.
         state.PauseTiming();
-        peer += DecodeAllBare(true);
+        peer += DecodeAllBare(true, &peerCpu);
         reusedBufferPeer += DecodeAllBare(false);
         state.ResumeTiming();
         COvControl control;
         control.Init(0, nullptr);
         control.BeginDraw(2);
         std::vector<COvDataInfo> infos(kPictures);
+        const double cpuStart = bench::ProcessCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
         COvMemData* data = nullptr;
         for (int i = 0; i < kPictures; ++i) {
@@ -251,6 +192,7 @@ void BM_LoadJpeg_GetData2Workers(benchmark::State& state) {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.SetIterationTime(seconds);
         ours += seconds;
+        ourCpu += bench::ProcessCpuSeconds() - cpuStart;
         if (mm->m_Cache.GetStats().records != kPictures)
             state.SkipWithError("not every picture loaded");
         control.Exit();
@@ -260,6 +202,7 @@ void BM_LoadJpeg_GetData2Workers(benchmark::State& state) {
     // kept in memory. The reused-buffer peer shows what keeping them costs.
     state.counters["ratio_to_peer"] = ours > 0 ? peer / ours : 0;
     state.counters["ratio_to_reused_buffer_peer"] = ours > 0 ? reusedBufferPeer / ours : 0;
+    state.counters["cpu_ratio_to_peer"] = ourCpu > 0 ? peerCpu / ourCpu : 0;
 }
 BENCHMARK(BM_LoadJpeg_GetData2Workers)
     ->UseManualTime()

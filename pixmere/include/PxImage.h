@@ -22,7 +22,9 @@ class CPxZImagePixel24;
 // interface.
 class PX_EXPORT CPxMemoryAllocator {
 public:
-    // Returns `bytes` of zero-filled memory, or null when it cannot.
+    // Returns `bytes` of memory, or null when it cannot. The content may be anything,
+    // such as a block used before: NewImage clears what it gets, ReserveImage and the
+    // decoders write every byte.
     virtual void* AllocMemory(std::size_t bytes) = 0;
     // Gives back memory that AllocMemory returned.
     virtual void FreeMemory(void* memory) = 0;

@@ -135,6 +135,9 @@ int CPxImageData24::Allocate(int width, int height, bool clear) {
         if (mem) {
             CPxMemoryAllocator* allocator = m_pAllocator;
             m_Owner.reset(mem, [allocator](unsigned char* p) { allocator->FreeMemory(p); });
+            // An allocator may hand out memory that was used before (a pool).
+            if (clear)
+                std::memset(mem, 0, bytes);
         }
     } else {
         mem = static_cast<unsigned char*>(clear ? std::calloc(bytes, 1) : std::malloc(bytes));

@@ -29,7 +29,8 @@ ssize_t PreadAll(int fd, void* buffer, std::size_t size, std::int64_t pos) {
 // CQrFileReadStream
 // ---------------------------------------------------------------------------
 
-std::unique_ptr<CQrFileReadStream> CQrFileReadStream::Open(const char* path) {
+std::unique_ptr<CQrFileReadStream> CQrFileReadStream::Open(const char* path,
+                                                           std::int64_t wholeLimit) {
     if (!path || !*path)
         return nullptr;
     CQrUniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC));
@@ -40,22 +41,56 @@ std::unique_ptr<CQrFileReadStream> CQrFileReadStream::Open(const char* path) {
     // here keeps a decoder from blocking on a pipe.
     if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         return nullptr;
+    std::unique_ptr<CQrFileReadStream> stream;
     try {
-        return std::unique_ptr<CQrFileReadStream>(new CQrFileReadStream(std::move(fd), st.st_size));
+        stream.reset(new CQrFileReadStream(std::move(fd), st.st_size));
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
+    // A file that cannot be read whole is still read piece by piece.
+    if (st.st_size <= wholeLimit)
+        stream->ReadWhole();
+    return stream;
 }
 
 CQrFileReadStream::CQrFileReadStream(CQrUniqueFd fd, std::int64_t size)
-    : m_Fd(std::move(fd)), m_nSize(size), m_Buffer(kBufferSize) {}
+    : m_Fd(std::move(fd)), m_nSize(size) {}
 
 CQrFileReadStream::~CQrFileReadStream() = default;
+
+bool CQrFileReadStream::ReadWhole() {
+    const auto size = static_cast<std::size_t>(m_nSize);
+    // Not zeroed first: every byte is read over.
+    std::unique_ptr<unsigned char[]> whole(new (std::nothrow) unsigned char[size > 0 ? size : 1]);
+    if (!whole)
+        return false;
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n =
+            PreadAll(m_Fd.Get(), whole.get() + got, size - got, static_cast<std::int64_t>(got));
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;  // the file shrank since it was opened: what is there is the file
+        got += static_cast<std::size_t>(n);
+    }
+    m_pWhole = std::move(whole);
+    m_nSize = static_cast<std::int64_t>(got);
+    m_Fd.Close();
+    return true;
+}
 
 std::int64_t CQrFileReadStream::Read(void* buffer, std::int64_t size) {
     if (size < 0 || (!buffer && size > 0))
         return QR_E_ARGUMENT;
     auto* out = static_cast<unsigned char*>(buffer);
+    if (m_pWhole) {
+        const std::int64_t n = std::min(size, m_nSize - m_nFilePos);
+        if (n > 0)
+            std::memcpy(out, m_pWhole.get() + m_nFilePos, static_cast<std::size_t>(n));
+        m_nFilePos += n;
+        return n;
+    }
     std::int64_t done = 0;
     while (done < size) {
         if (m_nBufPos == m_nBufFill) {
@@ -63,6 +98,13 @@ std::int64_t CQrFileReadStream::Read(void* buffer, std::int64_t size) {
             m_nBufPos = m_nBufFill = 0;
             // Large reads bypass the buffer.
             const bool direct = size - done >= static_cast<std::int64_t>(kBufferSize);
+            if (!direct && m_Buffer.empty()) {
+                try {
+                    m_Buffer.resize(kBufferSize);
+                } catch (const std::bad_alloc&) {
+                    return done > 0 ? done : QR_E_NOMEM;
+                }
+            }
             const ssize_t got =
                 direct ? PreadAll(m_Fd.Get(), out + done, static_cast<std::size_t>(size - done),
                                   m_nFilePos)
@@ -105,6 +147,10 @@ std::int64_t CQrFileReadStream::Tell() const {
 
 std::int64_t CQrFileReadStream::GetSize() const {
     return m_nSize;
+}
+
+const unsigned char* CQrFileReadStream::GetMemory() const {
+    return m_pWhole.get();
 }
 
 // ---------------------------------------------------------------------------

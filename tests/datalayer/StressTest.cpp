@@ -1,6 +1,7 @@
 // Up to ten loading threads against a client thread that gets, unlocks, deletes,
 // changes the budget and the thread limit, trims and waits for quiet at random; then
-// Exit. Run under ThreadSanitizer too.
+// Exit. The same with real pictures of several sizes whose memory moves through the
+// pixel pool. Run under ThreadSanitizer and AddressSanitizer too.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -16,6 +17,8 @@
 #include "DataAccess.h"
 #include "DataDoubles.h"
 #include "DataFixture.h"
+#include "Pixmere.h"
+#include "PxCodec.h"
 
 namespace {
 
@@ -159,6 +162,102 @@ TEST_F(StressTest, RandomClientWorkAgainstSlowWorkersEndsCleanly) {
     EXPECT_EQ(handler.made.load(), handler.freed.load()) << "every datum freed exactly once";
     EXPECT_EQ(0, handler.faults);
     EXPECT_EQ(0, handler.Live());
+}
+
+// Pictures of three sizes (PNG and BMP) under a budget of a few pictures, so that
+// nearly every load evicts one and decodes into memory that carried another picture,
+// of this size or not. Every picture handed out must be whole and its own; copies
+// kept by the client must survive evictions, deletes and Exit.
+TEST(PictureStress, PicturesOfSeveralSizesMoveThroughThePool) {
+    Watchdog watchdog(std::chrono::seconds(60));
+    static const int kSizes[3][2] = {{24, 16}, {41, 30}, {64, 48}};
+    constexpr int kPictures = 36;
+    const auto colourOf = [](int i) {
+        return CPxRGB{(i * 40) % 256, (i * 90 + 20) % 256, (i * 7 + 200) % 256};
+    };
+    COvControl control;
+    const unsigned int budget = 6 * (3 * 64 * 48 + 64);
+    ASSERT_EQ(0, control.Init(budget, nullptr));
+    auto* memory = new CQrMemoryStreamCreator;
+    std::vector<COvDataInfo> infos;
+    for (int i = 0; i < kPictures; ++i) {
+        CPxImageData24 picture;
+        ASSERT_EQ(0, picture.NewImage(kSizes[i % 3][0], kSizes[i % 3][1]));
+        for (int y = 0; y < picture.GetHeight(); ++y) {
+            for (int x = 0; x < picture.GetWidth(); ++x)
+                picture.SetPixel(x, y, colourOf(i));
+        }
+        std::vector<unsigned char> file;
+        ASSERT_EQ(0, i % 2 == 0 ? PxEncodePng(picture, file) : PxEncodeBmp(picture, file));
+        const std::string name = "picture-" + std::to_string(i);
+        memory->RegisterBuffer(name.c_str(), file.data(), file.size());
+        infos.push_back(MakeInfo(1, name, i % 5 == 0 ? 2 : 0));
+    }
+    control.AddStreamCreator(memory);
+    control.BeginDraw(4);
+
+    // Whole and its own: the corners and the middle have the picture's colour.
+    const auto check = [&](const COvMemData* data, int i) {
+        const auto* picture = static_cast<const CPxImageData24*>(data->m_pData);
+        ASSERT_EQ(kSizes[i % 3][0], picture->GetWidth());
+        const int w = picture->GetWidth(), h = picture->GetHeight();
+        for (const CPx2DPoint p :
+             {CPx2DPoint{0, 0}, CPx2DPoint{w - 1, h - 1}, CPx2DPoint{w / 2, h / 2}}) {
+            CPxRGB c{};
+            ASSERT_TRUE(picture->GetPixel(p.x, p.y, c));
+            ASSERT_EQ(colourOf(i).g, c.g) << "picture " << i << " at " << p.x << "," << p.y;
+        }
+    };
+    std::mt19937 random(20270114);
+    std::vector<std::pair<COvMemData*, int>> held;
+    std::vector<std::pair<CPxImageData24, int>> copies;
+    long long ready = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (std::chrono::steady_clock::now() < end && !::testing::Test::HasFatalFailure()) {
+        const int op = static_cast<int>(random() % 100);
+        const int i = static_cast<int>(random() % kPictures);
+        if (op < 60) {
+            COvMemData* data = nullptr;
+            const int code = control.GetData(&data, &infos[static_cast<std::size_t>(i)], nullptr);
+            ASSERT_TRUE(code == 0 || code == OV_DATA_QUEUED) << code;
+            if (code != 0)
+                continue;
+            ++ready;
+            check(data, i);
+            if (copies.size() < 8 && random() % 8 == 0)
+                copies.emplace_back(*static_cast<CPxImageData24*>(data->m_pData), i);
+            held.emplace_back(data, i);
+        } else if (op < 85) {
+            if (!held.empty()) {
+                const std::size_t at = random() % held.size();
+                control.UnLockData(held[at].first);
+                held[at] = held.back();
+                held.pop_back();
+            }
+            control.EndDraw();
+        } else if (op < 91) {
+            control.Delete(&infos[static_cast<std::size_t>(i)]);
+        } else if (op < 92) {
+            control.Delete();
+        } else if (op < 96) {
+            control.SetMaxMem(random() % 4 == 0 ? budget / 3 : budget);
+        } else {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    }
+    const long long recycled = control.m_pMemManager->GetPixelPool()->GetStats().reused;
+    for (auto& entry : held) {
+        check(entry.first, entry.second);
+        control.UnLockData(entry.first);
+    }
+    control.Exit();  // loads may still be in flight, their memory on the way back
+    for (auto& copy : copies) {
+        CPxRGB c{};
+        ASSERT_TRUE(copy.first.GetPixel(0, 0, c));
+        EXPECT_EQ(colourOf(copy.second).g, c.g);
+    }
+    EXPECT_GT(ready, 100);
+    EXPECT_GT(recycled, 0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Pictures, depth buffers and cursors: layout, access at the edges, sizes, copies.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -170,7 +171,9 @@ TEST(PxImageTest, AllocatorSuppliesThePixels) {
             if (fail)
                 return nullptr;
             ++allocs;
-            return std::calloc(n, 1);
+            // Used memory, as a pool hands out: NewImage must clear it itself.
+            void* p = std::malloc(n);
+            return p != nullptr ? std::memset(p, 0xCD, n) : nullptr;
         }
         void FreeMemory(void* p) override {
             ++frees;
@@ -181,6 +184,9 @@ TEST(PxImageTest, AllocatorSuppliesThePixels) {
         CPxImageData24 img(&alloc);
         ASSERT_EQ(img.NewImage(4, 4), 0);
         ASSERT_EQ(img.NewImage(8, 8), 0);
+        CPxRGB c{1, 1, 1};
+        ASSERT_TRUE(img.GetPixel(7, 7, c));
+        EXPECT_EQ(0, c.r + c.g + c.b);
         EXPECT_EQ(alloc.allocs, 2);
         EXPECT_EQ(alloc.frees, 1);
         alloc.fail = true;

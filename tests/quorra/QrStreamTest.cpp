@@ -4,11 +4,13 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "Quorra.h"
+#include "quorra/src/QrFileStream.h"
 
 namespace {
 
@@ -81,9 +83,16 @@ TEST(QrStreamTest, FileAndMemoryStreamsReadAndSeekAlike) {
     CQrFileStreamCreator files;
     CQrReadStream* fs = files.CreateStream(file.path.c_str());
     ASSERT_NE(fs, nullptr);
-    EXPECT_EQ(fs->GetMemory(), nullptr);
+    // A file of this size is read whole at once and read in place.
+    ASSERT_NE(fs->GetMemory(), nullptr);
+    EXPECT_EQ(0, std::memcmp(fs->GetMemory(), data.data(), data.size()));
     CheckStream(*fs, data);
     files.FreeStream(fs);
+    // Past the limit a file is read piece by piece through the stream's buffer.
+    auto buffered = CQrFileReadStream::Open(file.path.c_str(), 1000);
+    ASSERT_NE(buffered, nullptr);
+    EXPECT_EQ(buffered->GetMemory(), nullptr);
+    CheckStream(*buffered, data);
 
     CQrMemoryReadStream ms(data.data(), data.size());
     EXPECT_EQ(ms.GetMemory(), data.data());
