@@ -6,7 +6,7 @@
 #include "foundation/OvLifeWatch.h"
 #include "foundation/OvReport.h"
 #include "foundation/OvVector.h"
-#include "viewing/OvPerspective.h"
+#include "viewing/OvTransformation.h"
 
 namespace {
 

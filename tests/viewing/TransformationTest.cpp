@@ -7,7 +7,7 @@
 
 #include "foundation/OvVector.h"
 #include "tests/scene/SceneFixture.h"
-#include "viewing/OvPerspective.h"
+#include "viewing/OvTransformation.h"
 
 using ovtest::LoggedControl;
 

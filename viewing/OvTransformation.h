@@ -1,7 +1,8 @@
-// The library's projection: a perspective with a focus, and its variant that also
-// keeps a target depth.
-#ifndef ORVANE_VIEWING_OVPERSPECTIVE_H
-#define ORVANE_VIEWING_OVPERSPECTIVE_H
+// The transformations a camera makes (the base class is exported from OvCamera.h): the
+// library's projection, a perspective with a focus, and its variant that also keeps a
+// target depth.
+#ifndef ORVANE_VIEWING_OVTRANSFORMATION_H
+#define ORVANE_VIEWING_OVTRANSFORMATION_H
 
 #include "OvCamera.h"
 
