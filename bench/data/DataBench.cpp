@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "BenchLoadAll.h"
 #include "BenchPictures.h"
 #include "OvControl.h"
 #include "OvData.h"
@@ -179,17 +180,8 @@ void BM_LoadJpeg_GetData2Workers(benchmark::State& state) {
         control.BeginDraw(2);
         std::vector<COvDataInfo> infos(kPictures);
         const double cpuStart = bench::ProcessCpuSeconds();
-        const auto start = std::chrono::steady_clock::now();
-        COvMemData* data = nullptr;
-        for (int i = 0; i < kPictures; ++i) {
-            infos[i].Init(1, paths[i].c_str(), 0, 0);
-            control.GetData(&data, &infos[i], nullptr);
-        }
+        const double seconds = bench::RequestAllAndWait(control, infos, paths);
         COvMemManager* mm = control.m_pMemManager;
-        while (mm->m_LoadingCue.GetCount() != 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.SetIterationTime(seconds);
         ours += seconds;
         ourCpu += bench::ProcessCpuSeconds() - cpuStart;

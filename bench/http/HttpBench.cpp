@@ -17,6 +17,7 @@
 #include "OvJpegSample.h"
 #include "QrHttp.h"
 #include "QrTestServer.h"
+#include "bench/data/BenchLoadAll.h"
 #include "data/OvMemManager.h"
 
 namespace {
@@ -59,17 +60,11 @@ double LoadAll(const std::string& prefix, bool http) {
         control.AddStreamCreator(new CQrHttpStreamCreator);
     control.BeginDraw(kThreads);
     std::vector<COvDataInfo> infos(kPictures);
-    const auto start = std::chrono::steady_clock::now();
+    std::vector<std::string> names;
+    for (int i = 0; i < kPictures; ++i)
+        names.push_back(prefix + site.names[i]);
+    const double seconds = bench::RequestAllAndWait(control, infos, names);
     COvMemData* data = nullptr;
-    for (int i = 0; i < kPictures; ++i) {
-        infos[i].Init(1, (prefix + site.names[i]).c_str(), 0, 0);
-        control.GetData(&data, &infos[i], nullptr);
-    }
-    COvMemManager* mm = control.m_pMemManager;
-    while (mm->m_LoadingCue.GetCount() != 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     // A failed load is remembered as a record without data: count the pictures.
     int loaded = 0;
     for (auto& info : infos) {
