@@ -67,9 +67,10 @@ inline void ReadFile(const std::string& path, std::vector<unsigned char>& bytes)
     ::close(fd);
 }
 
-// Decodes bytes in memory into `pixels`, grown only when the size changes, so that a
-// reused Pixels costs no allocation.
-inline void DecodeMemory(const std::vector<unsigned char>& bytes, Pixels& pixels) {
+// Decodes bytes in memory into the memory output(size) gives for the picture's size;
+// stops when it gives none.
+template <class Output>
+inline void DecodeMemoryTo(const std::vector<unsigned char>& bytes, Output output) {
     jpeg_decompress_struct c;
     jpeg_error_mgr err;
     c.err = jpeg_std_error(&err);
@@ -78,18 +79,28 @@ inline void DecodeMemory(const std::vector<unsigned char>& bytes, Pixels& pixels
     jpeg_read_header(&c, TRUE);
     c.out_color_space = JCS_EXT_BGR;
     jpeg_start_decompress(&c);
-    const std::size_t size = static_cast<std::size_t>(c.output_width) * c.output_height * 3;
-    if (pixels.size != size) {
-        pixels.data.reset(new unsigned char[size]);
-        pixels.size = size;
+    const std::size_t stride = static_cast<std::size_t>(c.output_width) * 3;
+    unsigned char* pixels = output(stride * c.output_height);
+    if (pixels != nullptr) {
+        while (c.output_scanline < c.output_height) {
+            JSAMPROW row = pixels + static_cast<std::size_t>(c.output_scanline) * stride;
+            jpeg_read_scanlines(&c, &row, 1);
+        }
+        jpeg_finish_decompress(&c);
     }
-    while (c.output_scanline < c.output_height) {
-        JSAMPROW row =
-            pixels.data.get() + static_cast<std::size_t>(c.output_scanline) * c.output_width * 3;
-        jpeg_read_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_decompress(&c);
     jpeg_destroy_decompress(&c);
+}
+
+// Decodes bytes in memory into `pixels`, grown only when the size changes, so that a
+// reused Pixels costs no allocation.
+inline void DecodeMemory(const std::vector<unsigned char>& bytes, Pixels& pixels) {
+    DecodeMemoryTo(bytes, [&](std::size_t size) {
+        if (pixels.size != size) {
+            pixels.data.reset(new unsigned char[size]);
+            pixels.size = size;
+        }
+        return pixels.data.get();
+    });
 }
 
 // The bare peer: the file read whole with one call, then decoded into `pixels`.
@@ -97,6 +108,13 @@ inline void DecodeBare(const std::string& path, Pixels& pixels) {
     thread_local std::vector<unsigned char> bytes;
     ReadFile(path, bytes);
     DecodeMemory(bytes, pixels);
+}
+
+// The same into a block of `capacity` bytes the caller owns (nothing when too small).
+inline void DecodeBareInto(const std::string& path, unsigned char* block, std::size_t capacity) {
+    thread_local std::vector<unsigned char> bytes;
+    ReadFile(path, bytes);
+    DecodeMemoryTo(bytes, [&](std::size_t size) { return size <= capacity ? block : nullptr; });
 }
 
 // Runs work on 2 threads at the loading threads' priority, so that the peers and the
